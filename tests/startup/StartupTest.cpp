@@ -1,0 +1,193 @@
+// Norvane started the way the update agent starts it: command line, mutexes, language module,
+// and the "/sendlog" run against the loopback server.
+#include <gtest/gtest.h>
+
+#include "resources/ResourceIds.h"
+#include "tests/support/DebugOutputMonitor.h"
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/TestSupport.h"
+
+using namespace testsupport;
+
+namespace {
+
+constexpr DWORD kExitTimeout = 20000;
+
+std::string NorvanePath() { return Join(BinDir(), "Norvane.exe"); }
+
+std::string Command(const std::string& program, const std::string& arguments) {
+    return Quote(program) + (arguments.empty() ? "" : " " + arguments);
+}
+
+bool IsUpdateWindow(HWND window) {
+    return IsWindowVisible(window) && ClassName(window) == "#32770";
+}
+
+// Norvane's language module is found only when a language source names a code; the system
+// locale always does, so nothing needs seeding.
+class NorvaneRun : public ::testing::Test {
+protected:
+    std::string product = UniqueName("Prod");
+};
+
+TEST_F(NorvaneRun, SwitchInCapitalsOpensTheWindowAndItsCloseButtonEndsIt) {
+    Process norvane;
+    ASSERT_TRUE(norvane.Start(Command(NorvanePath(), "/EXPLICITUPDATE " + product)));
+    HWND window = WaitForWindow(norvane.pid(), 15000, &IsUpdateWindow);
+    ASSERT_NE(window, nullptr) << "no update window";
+
+    // Borderless, titled from the language module, with the close button in place.
+    EXPECT_EQ(GetWindowLongA(window, GWL_STYLE) & WS_CAPTION, 0);
+    EXPECT_FALSE(WindowText(window).empty());
+    HWND close = GetDlgItem(window, IDC_CLOSE);
+    ASSERT_NE(close, nullptr);
+    RECT client, button;
+    GetClientRect(window, &client);
+    GetWindowRect(close, &button);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&button), 2);
+    EXPECT_EQ(button.right, client.right - 7);
+    EXPECT_EQ(button.top, 6);
+    SaveScreenshot("skeleton-window.png");
+
+    PostMessageA(close, BM_CLICK, 0, 0);
+    EXPECT_TRUE(norvane.Wait(kExitTimeout).has_value()) << "close button did not end Norvane";
+}
+
+TEST_F(NorvaneRun, IncompleteCommandLinesEndWithoutAWindow) {
+    const std::string lines[] = {
+        "/explicitupdate",              // switch only
+        "\"/updatenotice\" \"\"",       // empty product name
+        "/installnow " + product,       // no such switch
+        "",                             // nothing
+        "explicitupdate " + product,    // the switch without its slash
+    };
+    for (const std::string& arguments : lines) {
+        Process norvane;
+        ASSERT_TRUE(norvane.Start(Command(NorvanePath(), arguments)));
+        // A window would stay open until someone closes it.
+        auto code = norvane.Wait(kExitTimeout);
+        EXPECT_TRUE(code.has_value()) << "still running for: " << arguments;
+        EXPECT_TRUE(WindowsOfProcess(norvane.pid()).empty());
+    }
+}
+
+TEST_F(NorvaneRun, MissingLanguageModuleEndsStartUpSilently) {
+    TempDir folder;
+    ASSERT_TRUE(CopyInto(NorvanePath(), folder.path()));
+    Process norvane;
+    ASSERT_TRUE(norvane.Start(Command(folder.File("Norvane.exe"), "/explicitupdate " + product)));
+    EXPECT_TRUE(norvane.Wait(kExitTimeout).has_value());
+
+    // The same copy with the module beside it opens its window.
+    ASSERT_TRUE(CopyInto(Join(BinDir(), "ko-KR.dll"), folder.path()));
+    Process with_module;
+    ASSERT_TRUE(with_module.Start(Command(folder.File("Norvane.exe"), "/explicitupdate " + product)));
+    EXPECT_NE(WaitForWindow(with_module.pid(), 15000, &IsUpdateWindow), nullptr);
+}
+
+// The product's mutex held by someone else: a second Norvane waits about 3000 ms for it and
+// ends; "/bgprepare" uses a mutex of its own and is not held up.
+TEST_F(NorvaneRun, SecondInstanceWaitsForTheProductMutexThenEnds) {
+    HANDLE held = CreateMutexA(nullptr, TRUE, ("NorvaneMutex_" + product).c_str());
+    ASSERT_NE(held, nullptr);
+
+    DWORD start = GetTickCount();
+    auto code = RunToEnd(Command(NorvanePath(), "/updatenotice " + product), kExitTimeout);
+    DWORD waited = GetTickCount() - start;
+    EXPECT_TRUE(code.has_value());
+    EXPECT_GE(waited, 2900u);
+
+    start = GetTickCount();
+    code = RunToEnd(Command(NorvanePath(), "/bgprepare " + product), kExitTimeout);
+    EXPECT_TRUE(code.has_value());
+    EXPECT_LT(GetTickCount() - start, 2900u) << "/bgprepare waited for the update mutex";
+
+    ReleaseMutex(held);
+    CloseHandle(held);
+}
+
+TEST_F(NorvaneRun, PrepareRunsExcludeOnlyEachOther) {
+    HANDLE held = CreateMutexA(nullptr, TRUE, ("NorvaneMutex_" + product + "_Prepare").c_str());
+    ASSERT_NE(held, nullptr);
+    const DWORD start = GetTickCount();
+    EXPECT_TRUE(RunToEnd(Command(NorvanePath(), "/BgPrepare " + product), kExitTimeout).has_value());
+    EXPECT_GE(GetTickCount() - start, 2900u);
+
+    // The update window itself is not held up by a preparation.
+    Process norvane;
+    ASSERT_TRUE(norvane.Start(Command(NorvanePath(), "/updatenotice " + product)));
+    EXPECT_NE(WaitForWindow(norvane.pid(), 15000, &IsUpdateWindow), nullptr);
+    ReleaseMutex(held);
+    CloseHandle(held);
+}
+
+// The elevated copy starts while the copy that launched it is still ending: it gets the mutex as
+// soon as the old copy lets go.
+TEST_F(NorvaneRun, MutexReleasedWithinTheWaitIsTakenOver) {
+    HANDLE held = CreateMutexA(nullptr, TRUE, ("NorvaneMutex_" + product).c_str());
+    ASSERT_NE(held, nullptr);
+    Process norvane;
+    ASSERT_TRUE(norvane.Start(Command(NorvanePath(), "/adminprogress " + product)));
+    Sleep(1000);
+    ReleaseMutex(held);
+    CloseHandle(held);
+    EXPECT_NE(WaitForWindow(norvane.pid(), 15000, &IsUpdateWindow), nullptr);
+}
+
+class SendLog : public ::testing::Test {
+protected:
+    LoopbackServer server;
+    ScopedRegValue debug{HKEY_CURRENT_USER, "Software\\Quindel\\Dravel", "Debug", View::Own};
+    void SetUp() override {
+        ASSERT_TRUE(server.ok());
+        DeleteRegValue(HKEY_CURRENT_USER, "Software\\Quindel\\Dravel", "Debug", View::Own);
+    }
+    std::optional<DWORD> RunSendLog(const std::string& url) {
+        return RunToEnd(Command(NorvanePath(), "/sendlog " + Quote(url)), kExitTimeout);
+    }
+};
+
+TEST_F(SendLog, AnyHttpAnswerCountsAsSent) {
+    server.Serve("/log/missing", "gone", 404);
+    EXPECT_EQ(RunSendLog(server.Url("/log/missing?a=1&b=%ea%b0&c=x y")), 1u);
+    auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].method, "GET");
+    EXPECT_EQ(requests[0].path, "/log/missing");
+    EXPECT_EQ(requests[0].query.substr(0, 12), "a=1&b=%ea%b0");
+
+    server.Serve("/log/ok", "fine");
+    EXPECT_EQ(RunSendLog(server.Url("/log/ok?state=1")), 1u);
+    EXPECT_EQ(server.RequestsFor("/log/ok").size(), 1u);
+}
+
+TEST_F(SendLog, RefusedOrUnresolvableServerGivesTwo) {
+    const std::string refused =
+        "http://127.0.0.1:" + std::to_string(LoopbackServer::UnusedPort()) + "/log?x=1";
+    EXPECT_EQ(RunSendLog(refused), 2u);
+    EXPECT_EQ(RunSendLog("http://no-such-host.invalid/log?x=1"), 2u);
+    EXPECT_EQ(server.RequestCount(), 0u);
+}
+
+TEST_F(SendLog, TraceLineOnlyWhenDebugValueExists) {
+    DebugOutputMonitor monitor;
+    ASSERT_TRUE(monitor.ok());
+    server.Serve("/t", "ok");
+    const std::string url = server.Url("/t?q=1");
+
+    Process quiet;
+    ASSERT_TRUE(quiet.Start(Command(NorvanePath(), "/sendlog " + url)));
+    EXPECT_EQ(quiet.Wait(kExitTimeout), 1u);
+    EXPECT_EQ(monitor.Joined(quiet.pid()), "");
+
+    // Any type of value named "Debug" turns tracing on.
+    ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, "Software\\Quindel\\Dravel", "Debug", 0, View::Own));
+    Process traced;
+    ASSERT_TRUE(traced.Start(Command(NorvanePath(), "/sendlog " + url)));
+    EXPECT_EQ(traced.Wait(kExitTimeout), 1u);
+    WaitUntil([&] { return !monitor.Joined(traced.pid()).empty(); }, 3000);
+    EXPECT_EQ(monitor.Joined(traced.pid()),
+              "[Sendlog result of protected mode] Send URL : " + url + "\nSend Result : 1\n");
+}
+
+}  // namespace

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Installs everything the project needs on a fresh Debian 12 machine. Safe to run again:
+# it only calls apt-get when a package is missing.
+set -euo pipefail
+
+SUDO=""
+if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi
+
+PACKAGES=(
+  wine wine32:i386 wine64
+  g++-mingw-w64-i686 mingw-w64-i686-dev g++-mingw-w64-x86-64 mingw-w64-x86-64-dev
+  cmake make
+  xvfb xauth x11-utils imagemagick icoutils
+  googletest
+  python3
+  clang libclang-rt-14-dev llvm
+  libtinyxml2-dev curl
+  valgrind
+)
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+  NEED_UPDATE=1
+fi
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ] || [ -n "${NEED_UPDATE:-}" ]; then
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  if [ ${#missing[@]} -gt 0 ]; then
+    $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  fi
+fi
+
+# The posix thread model of the cross compiler gives the tests std::thread and std::mutex;
+# the shipped programs link everything statically either way.
+if command -v update-alternatives >/dev/null; then
+  for arch in i686 x86_64; do
+    for t in g++ gcc; do
+      if [ -x "/usr/bin/$arch-w64-mingw32-$t-posix" ]; then
+        $SUDO update-alternatives --set "$arch-w64-mingw32-$t" "/usr/bin/$arch-w64-mingw32-$t-posix" >/dev/null 2>&1 || true
+      fi
+    done
+  done
+fi
+echo "setup: ready"

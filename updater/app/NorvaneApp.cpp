@@ -1,0 +1,126 @@
+#include "updater/app/NorvaneApp.h"
+
+#include <commctrl.h>
+#include <mbstring.h>
+#include <ole2.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "updater/app/NorvaneDlg.h"
+#include "updater/app/UpdateMode.h"
+#include "updater/data/ProductSettings.h"
+#include "updater/platform/BasicHelpers.h"
+
+const char* const kModeSwitches[5] = {"/explicitupdate", "/updatenotice", "/adminprogress",
+                                      "/bgprepare", "/sendlog"};
+
+namespace {
+// A previous holder of the product's mutex (the copy that handed over to an elevated one) gets
+// this long to end.
+constexpr DWORD kMutexWaitMs = 3000;
+}  // namespace
+
+CNorvaneApp::~CNorvaneApp() {
+    if (instance_mutex && instance_mutex != INVALID_HANDLE_VALUE) {
+        ReleaseMutex(instance_mutex);
+        CloseHandle(instance_mutex);
+        instance_mutex = nullptr;
+    }
+    if (language_module) {
+        FreeLibrary(language_module);
+        language_module = nullptr;
+    }
+}
+
+BOOL CNorvaneApp::InitInstance() {
+    INITCOMMONCONTROLSEX controls = {};
+    controls.dwSize = 8;
+    controls.dwICC = 0xFF;
+    InitCommonControlsEx(&controls);
+
+    // The completion page hosts the web browser control, which needs OLE on this thread.
+    ole_initialized_ = SUCCEEDED(OleInitialize(nullptr));
+
+    if (!ParseCommandLine(__argc, __argv)) return FALSE;
+    if (!AcquireInstanceMutex()) return FALSE;
+    if (!LoadLanguageModule()) return FALSE;
+    RunUpdateWindow();
+    return FALSE;
+}
+
+void CNorvaneApp::RunUpdateWindow() {
+    CNorvaneDlg window(product_name, mode);
+    window.DoModal(nullptr);
+    main_window = nullptr;
+}
+
+int CNorvaneApp::ExitInstance() {
+    if (ole_initialized_) {
+        OleUninitialize();
+        ole_initialized_ = false;
+    }
+    const int framework_result = CWinApp::ExitInstance();
+    return mode == SendLog ? sendlog_result : framework_result;
+}
+
+bool CNorvaneApp::ParseCommandLine(int argc, char** argv) {
+    if (argc < 3 || !argv) return false;
+    mode = -1;
+    for (int index = 0; index < 5; ++index) {
+        if (_mbsicmp(reinterpret_cast<const unsigned char*>(argv[1]),
+                     reinterpret_cast<const unsigned char*>(kModeSwitches[index])) == 0) {
+            mode = index;
+            break;
+        }
+    }
+    if (mode >= ExplicitUpdate && mode <= BgPrepare) {
+        product_name = argv[2];
+        return !product_name.empty();
+    }
+    if (mode == SendLog) {
+        sendlog_result = HttpGet(argv[2]);
+        if (IsDebugTraceEnabled()) {
+            const char* format = "[Sendlog result of protected mode] Send URL : %s\nSend Result : %d";
+            std::vector<char> text(strlen(argv[2]) + strlen(format) + 32);
+            snprintf(text.data(), text.size(), format, argv[2], sendlog_result);
+            DebugTrace(text.data());
+        }
+        return false;
+    }
+    return false;
+}
+
+bool CNorvaneApp::AcquireInstanceMutex() {
+    std::string name = "NorvaneMutex_" + product_name;
+    if (mode == BgPrepare) name += "_Prepare";
+
+    HANDLE existing = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, name.c_str());
+    if (existing) {
+        const DWORD wait = WaitForSingleObject(existing, kMutexWaitMs);
+        if (wait == WAIT_OBJECT_0) {
+            instance_mutex = existing;
+            return true;
+        }
+        CloseHandle(existing);
+        instance_mutex = nullptr;
+        return false;
+    }
+    instance_mutex = CreateMutexA(nullptr, TRUE, name.c_str());
+    if (GetLastError() == ERROR_ALREADY_EXISTS) return false;
+    return instance_mutex != nullptr;
+}
+
+bool CNorvaneApp::LoadLanguageModule() {
+    if (language_module) {
+        FreeLibrary(language_module);
+        language_module = nullptr;
+    }
+    const std::string path = LanguageModulePath();
+    if (path.empty()) return false;
+    language_module = LoadLibraryA(path.c_str());
+    if (!language_module) return false;
+    framework::SetResourceHandle(language_module);
+    return true;
+}

@@ -1,0 +1,15 @@
+// Norvane's entry point: narrows the DLL search path before anything is loaded, then runs the
+// one application object.
+#include <windows.h>
+
+#include "updater/app/NorvaneApp.h"
+#include "updater/platform/Hardening.h"
+
+namespace {
+CNorvaneApp the_app;
+}
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    NarrowDllSearchPath();
+    return framework::RunApplication(the_app);
+}

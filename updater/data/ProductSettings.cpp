@@ -1,0 +1,155 @@
+#include "updater/data/ProductSettings.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "updater/data/Registry.h"
+#include "updater/framework/WinApp.h"
+#include "updater/platform/BasicHelpers.h"
+
+namespace {
+
+const char kDravelUserKey[] = "SOFTWARE\\Quindel\\Dravel";
+const char kDebugKey[] = "Software\\Quindel\\Dravel";
+
+time_t (*g_now_source)() = nullptr;
+
+time_t Now() { return g_now_source ? g_now_source() : time(nullptr); }
+
+std::string ProductKey(const std::string& product) { return "Software\\Quindel\\" + product; }
+
+std::string AgentProductKey(const std::string& product) {
+    return std::string(kDravelUserKey) + "\\" + product;
+}
+
+std::string ReadProductValue(const std::string& product, const char* value_name) {
+    const std::string key = ProductKey(product);
+    if (IsRunningUnderWow64()) {
+        std::string value = ReadRegString(HKEY_LOCAL_MACHINE, key, value_name, "", true);
+        if (!value.empty()) return value;
+    }
+    return ReadRegString(HKEY_LOCAL_MACHINE, key, value_name, "", false);
+}
+
+}  // namespace
+
+ProductSettings ProductSettings::Read(const std::string& product) {
+    return ProductSettings{product, ReadProductVersion(product), ReadProductLocale(product),
+                           ReadProductLicenseType(product)};
+}
+
+std::string ReadProductVersion(const std::string& product) {
+    return ReadProductValue(product, "Version");
+}
+
+std::string ReadProductLocale(const std::string& product) {
+    return ReadProductValue(product, "Locale");
+}
+
+std::string ReadProductLicenseType(const std::string& product) {
+    return ReadProductValue(product, "LicenseType");
+}
+
+std::string ReadProductRootDir(const std::string& product) {
+    return ReadRegString(HKEY_LOCAL_MACHINE, ProductKey(product), "RootDir", "", false);
+}
+
+void ClearNewProjectValues(const std::string& product) {
+    const std::string key = AgentProductKey(product);
+    for (const char* name : {"NewProject", "NewProjectName", "DownVersion", "AfterUpdateDay"}) {
+        if (RegValueExists(key, name, false)) WriteRegString(key, name, "", false);
+    }
+}
+
+void SetAfterUpdateDay(const std::string& product, bool clear, int days) {
+    const std::string key = AgentProductKey(product);
+    WriteRegString(key, "NewProject", "", false);
+    std::string day;
+    if (clear) {
+        day = "";
+    } else if (days == 0) {
+        day = "0";
+    } else {
+        time_t then = Now() + static_cast<time_t>(days) * 86400;
+        struct tm local = {};
+        struct tm* parts = localtime(&then);
+        if (parts) local = *parts;
+        char text[32];
+        snprintf(text, sizeof(text), "%4.4d%2.2d%2.2d", local.tm_year + 1900, local.tm_mon + 1,
+                 local.tm_mday);
+        day = text;
+    }
+    WriteRegString(key, "AfterUpdateDay", day, false);
+}
+
+void SetNowSourceForTesting(time_t (*now)()) { g_now_source = now; }
+
+std::string LanguageCodeFromSource(int index) {
+    switch (index) {
+    case 0:
+        return ReadRegString(HKEY_CURRENT_USER, kDravelUserKey, "Language", "", false);
+    case 1:
+        return ReadRegString(HKEY_LOCAL_MACHINE, kDravelUserKey, "Language", "", false);
+    case 2: {
+        char language[255] = {};
+        char country[255] = {};
+        GetLocaleInfoA(LOCALE_SYSTEM_DEFAULT, LOCALE_SISO639LANGNAME, language, sizeof(language));
+        GetLocaleInfoA(LOCALE_SYSTEM_DEFAULT, LOCALE_SISO3166CTRYNAME, country, sizeof(country));
+        if (!language[0] && !country[0]) return "";
+        return std::string(language) + "-" + country;
+    }
+    case 3:
+        return ReadRegString(HKEY_LOCAL_MACHINE, kDravelUserKey, "Locale", "", false);
+    default:
+        return "";
+    }
+}
+
+std::string ResolveLanguageCode() {
+    for (int index = 0; index < 4; ++index) {
+        std::string code = LanguageCodeFromSource(index);
+        if (!code.empty()) return code;
+    }
+    return "ko-KR";
+}
+
+std::string LanguageModulePath() {
+    std::string folder = OwnModulePath();
+    const size_t cut = folder.rfind('\\');
+    if (cut != std::string::npos) folder.resize(cut);
+    const std::string path = folder + "\\ko-KR.dll";
+    for (int index = 0; index < 4; ++index) {
+        if (!LanguageCodeFromSource(index).empty() && FileExists(path)) return path;
+    }
+    return "";
+}
+
+BYTE FontCharset() {
+    char text[64];
+    framework::LoadResString(10086, text, sizeof(text));
+    if (!text[0]) return DEFAULT_CHARSET;
+    unsigned value = 0;
+    for (const char* digit = text; *digit >= '0' && *digit <= '9'; ++digit) {
+        value = value * 10 + static_cast<unsigned>(*digit - '0');
+        if (value > 0xFFFF) break;  // a character set is one byte; stop before overflowing
+    }
+    return static_cast<BYTE>(value);
+}
+
+bool IsDebugTraceEnabled() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kDebugKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    const bool exists =
+        RegQueryValueExA(key, "Debug", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return exists;
+}
+
+void DebugTrace(const char* text) {
+    if (!text) return;
+    std::string line(text);
+    line += "\n";
+    OutputDebugStringA(line.c_str());
+}

@@ -1,0 +1,48 @@
+#pragma once
+// Dialog base class: one static procedure finds the C++ object from the window and hands every
+// message to OnMessage with an explicit handled flag.
+#include <windows.h>
+
+// Notifications a parent sends back to the control they came from, so that an owner-drawn
+// control draws itself. The base is the one common control containers use for reflection.
+constexpr UINT kReflectBase = WM_USER + 0x1C00;
+constexpr UINT kReflectedDrawItem = kReflectBase + WM_DRAWITEM;
+constexpr UINT kReflectedMeasureItem = kReflectBase + WM_MEASUREITEM;
+
+class CDialog {
+public:
+    explicit CDialog(UINT template_id);
+    virtual ~CDialog();
+    CDialog(const CDialog&) = delete;
+    CDialog& operator=(const CDialog&) = delete;
+
+    // Runs the dialog modally from the resource module; returns the EndDialog result, or -1 when
+    // the template cannot be loaded.
+    INT_PTR DoModal(HWND parent);
+    // Creates the dialog modelessly as a child or owned window; false when creation fails.
+    bool Create(HWND parent);
+    void EndDialog(INT_PTR result);
+    void DestroyWindow();
+
+    HWND hwnd() const { return hwnd_; }
+    HWND Item(int id) const { return hwnd_ ? GetDlgItem(hwnd_, id) : nullptr; }
+    UINT template_id() const { return template_id_; }
+    bool is_modal() const { return modal_; }
+
+protected:
+    // Returns the WM_INITDIALOG result: true lets the system set the default focus.
+    virtual bool OnInitDialog() { return true; }
+    // Returns true when the message was handled; result is then the message's result.
+    virtual bool OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result);
+    // Enter and Escape (IDOK and IDCANCEL commands) when OnMessage left them alone.
+    virtual void OnOK();
+    virtual void OnCancel();
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+    INT_PTR Dispatch(UINT msg, WPARAM wparam, LPARAM lparam);
+
+    HWND hwnd_ = nullptr;
+    UINT template_id_;
+    bool modal_ = false;
+};

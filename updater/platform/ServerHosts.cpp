@@ -1,0 +1,47 @@
+#include "updater/platform/ServerHosts.h"
+
+#include <windows.h>
+
+#include "updater/data/Registry.h"
+
+namespace {
+
+const char kOverrideKey[] = "Software\\Quindel\\Dravel";
+
+struct ServerEntry {
+    VendorServer server;
+    const char* override_value;
+    const char* default_host;
+};
+
+// The production hosts.
+const ServerEntry kServers[] = {
+    {VendorServer::Addon, "AddonServerHost", ".addon.quindel.example"},
+    {VendorServer::Advertisement, "AdServerHost", "ad.quindel.example"},
+    {VendorServer::Statistics, "StatServerHost", "stat.quindel.example"},
+    {VendorServer::Install, "InstallServerHost", "install.quindel.example"},
+};
+
+const ServerEntry& EntryOf(VendorServer server) {
+    for (const ServerEntry& entry : kServers) {
+        if (entry.server == server) return entry;
+    }
+    return kServers[0];
+}
+
+}  // namespace
+
+const char* ServerOverrideValueName(VendorServer server) { return EntryOf(server).override_value; }
+
+std::string ServerHost(VendorServer server, const std::string& language_code) {
+    const ServerEntry& entry = EntryOf(server);
+    std::string host = ReadRegString(HKEY_CURRENT_USER, kOverrideKey, entry.override_value, "", false);
+    if (!host.empty()) return host;
+    if (server == VendorServer::Addon) return language_code + entry.default_host;
+    return entry.default_host;
+}
+
+std::string ServerUrl(VendorServer server, const std::string& path_and_query,
+                      const std::string& language_code) {
+    return "http://" + ServerHost(server, language_code) + path_and_query;
+}
