@@ -12,7 +12,7 @@ PACKAGES=(
   cmake make
   xvfb xauth x11-utils imagemagick icoutils
   googletest
-  python3
+  python3 bc
   clang libclang-rt-14-dev llvm
   libtinyxml2-dev curl
   valgrind
