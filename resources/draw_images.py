@@ -390,6 +390,41 @@ def icon_image(size):
     return size, rgba
 
 
+def badge_image(kind, size=32):
+    """Page badges: "warning" an amber triangle with an exclamation mark, "current" a green disc
+    with a tick."""
+    rgba = [[(0, 0, 0, 0) for _ in range(size)] for _ in range(size)]
+    s = size / 32.0
+    if kind == "warning":
+        outline = polygon([(16 * s, 2.5 * s), (30.5 * s, 28.5 * s), (1.5 * s, 28.5 * s)])
+        top, bottom = hex_colour(0xFFC940), hex_colour(0xE89A0C)
+        marks = [segment(16 * s, 10 * s, 16 * s, 18.5 * s, 1.7 * s),
+                 lambda x, y: (x - 16 * s) ** 2 + (y - 23.5 * s) ** 2 <= (1.9 * s) ** 2]
+        mark_colour = (0x40, 0x30, 0x10)
+    else:
+        centre, radius = size / 2.0, size / 2.0 - 0.6
+        outline = lambda x, y: (x - centre) ** 2 + (y - centre) ** 2 <= radius * radius
+        top, bottom = hex_colour(0x5CC46A), hex_colour(0x2E8B3E)
+        marks = [segment(9 * s, 16.5 * s, 14 * s, 21.5 * s, 1.9 * s),
+                 segment(14 * s, 21.5 * s, 23.5 * s, 11 * s, 1.9 * s)]
+        mark_colour = (0xFF, 0xFF, 0xFF)
+    for py in range(size):
+        for px in range(size):
+            inside = mark = 0
+            for sy in range(SAMPLES):
+                for sx in range(SAMPLES):
+                    x, y = px + (sx + 0.5) / SAMPLES, py + (sy + 0.5) / SAMPLES
+                    if outline(x, y):
+                        inside += 1
+                        if any(m(x, y) for m in marks):
+                            mark += 1
+            if inside:
+                base = mix(top, bottom, py / (size - 1))
+                colour = mix(base, mark_colour, mark / inside)
+                rgba[py][px] = colour + (int(round(255 * inside / (SAMPLES * SAMPLES))),)
+    return size, rgba
+
+
 def spinner_frames(size=32, spokes=12, levels=16):
     """A ring of spokes whose brightest spoke moves one step clockwise per frame; the palette is
     a ramp from the page background to the spinner's blue."""
@@ -447,15 +482,7 @@ def main():
     os.makedirs(folder, exist_ok=True)
 
     def write(name, data):
-        path = os.path.join(folder, name)
-        # Leave an identical file alone so that its time stamp does not trigger a relink.
-        try:
-            with open(path, "rb") as f:
-                if f.read() == data:
-                    return
-        except OSError:
-            pass
-        with open(path, "wb") as f:
+        with open(os.path.join(folder, name), "wb") as f:
             f.write(data)
 
     for stem, caption, width, states in BUTTONS:
@@ -465,6 +492,8 @@ def main():
         write("close_%s.bmp" % state, bmp_bytes(close_button(state)))
     write("tree_states.bmp", bmp_bytes(tree_states()))
     write("window.ico", ico_bytes([icon_image(16), icon_image(32)]))
+    write("warning.ico", ico_bytes([badge_image("warning")]))
+    write("current.ico", ico_bytes([badge_image("current")]))
     size, palette, frames = spinner_frames()
     write("loading.gif", gif_bytes(size, size, palette, frames, delay=8))
     return 0

@@ -533,6 +533,16 @@ TEST_F(ResourceViewerTest, CompletionPage) {
     SetWindowPos(button, nullptr, (bar.right - bar.left) - bw - 7, kPageHeight - barh + (barh - bh) / 2 + 2, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER);
     EXPECT_GE(barh, bh) << "the bottom bar is lower than its button";
+    // The bar paints its whole rectangle: it must lie beneath what sits on it and leave their
+    // pixels alone, or the finish button vanishes under it.
+    HWND bar_window = GetDlgItem(page, IDC_BOTTOM_BAR);
+    EXPECT_TRUE(GetWindowLongA(bar_window, GWL_STYLE) & WS_CLIPSIBLINGS);
+    for (int above : {IDC_PAGE_BUTTON, IDC_END_OFFER_CHECK}) {
+        bool below = false;
+        for (HWND w = GetWindow(GetDlgItem(page, above), GW_HWNDNEXT); w; w = GetWindow(w, GW_HWNDNEXT))
+            below = below || w == bar_window;
+        EXPECT_TRUE(below) << "the bottom bar lies above control " << above;
+    }
     // The end offer's box, when shown, shares the bar with the button.
     SetText(page, IDC_END_OFFER_CHECK, Format(IDS_AD_OFFER_LABEL, "Fennick Notes"));
     ShowWindow(GetDlgItem(page, IDC_END_OFFER_CHECK), SW_SHOW);
