@@ -33,14 +33,14 @@ struct Expected {
     Kind kind;
 };
 
-struct TemplateSpec {
+struct TemplateNeeds {
     int id;
     bool page;  // a borderless child page of the update window
     std::vector<Expected> controls;
 };
 
-const std::vector<TemplateSpec>& Templates() {
-    static const std::vector<TemplateSpec> specs = {
+const std::vector<TemplateNeeds>& Templates() {
+    static const std::vector<TemplateNeeds> needs = {
         {IDD_UPDATE_WINDOW, false, {{IDC_PAGE_AREA, Kind::Static}, {IDC_CLOSE, Kind::OwnerDrawButton}}},
         {IDD_LOADING_PAGE, true, {}},
         {IDD_DESCRIPTION_PAGE, true,
@@ -68,7 +68,7 @@ const std::vector<TemplateSpec>& Templates() {
         {IDD_PRODUCT_OPTION_PANEL, true,
          {{IDC_PANEL_CHECK, Kind::CheckBox}, {IDC_PANEL_LINK, Kind::Link}, {IDC_PANEL_TEXT, Kind::Static}}},
     };
-    return specs;
+    return needs;
 }
 
 bool SameClass(const std::string& a, const char* b) { return lstrcmpiA(a.c_str(), b) == 0; }
@@ -119,11 +119,11 @@ std::string Mismatch(const DialogControl& c, Kind kind) {
 
 TEST_F(LanguageModuleTest, EveryTemplateHoldsTheControlsTheCodeUses) {
     ASSERT_TRUE(module_.loaded()) << "ko-KR.dll does not load";
-    for (const auto& spec : Templates()) {
-        SCOPED_TRACE("template " + std::to_string(spec.id));
+    for (const auto& need : Templates()) {
+        SCOPED_TRACE("template " + std::to_string(need.id));
         DialogTemplate t;
-        ASSERT_TRUE(langmod::LoadDialogTemplate(module_.handle(), spec.id, &t)) << "missing or malformed";
-        for (const auto& expected : spec.controls) {
+        ASSERT_TRUE(langmod::LoadDialogTemplate(module_.handle(), need.id, &t)) << "missing or malformed";
+        for (const auto& expected : need.controls) {
             const DialogControl* c = t.Find(expected.id);
             if (!c) {
                 ADD_FAILURE() << "control " << expected.id << " missing";
@@ -146,16 +146,16 @@ TEST_F(LanguageModuleTest, EveryTemplateHoldsTheControlsTheCodeUses) {
 
 TEST_F(LanguageModuleTest, PagesAreBorderlessChildrenOfThePageSize) {
     ASSERT_TRUE(module_.loaded());
-    for (const auto& spec : Templates()) {
-        if (!spec.page) continue;
-        SCOPED_TRACE("template " + std::to_string(spec.id));
+    for (const auto& need : Templates()) {
+        if (!need.page) continue;
+        SCOPED_TRACE("template " + std::to_string(need.id));
         DialogTemplate t;
-        ASSERT_TRUE(langmod::LoadDialogTemplate(module_.handle(), spec.id, &t));
+        ASSERT_TRUE(langmod::LoadDialogTemplate(module_.handle(), need.id, &t));
         EXPECT_TRUE(t.style & WS_CHILD);
         EXPECT_TRUE(t.style & DS_CONTROL);
         EXPECT_FALSE(t.style & (WS_POPUP | WS_CAPTION | WS_BORDER | WS_THICKFRAME | DS_MODALFRAME));
         EXPECT_FALSE(t.ex_style & (WS_EX_CLIENTEDGE | WS_EX_STATICEDGE | WS_EX_WINDOWEDGE | WS_EX_DLGMODALFRAME));
-        if (spec.id == IDD_PRODUCT_OPTION_PANEL) continue;  // sized by the description page
+        if (need.id == IDD_PRODUCT_OPTION_PANEL) continue;  // sized by the description page
         // 237 x 176 units of the page font are 415 x 286 pixels under Wine (see the viewer test,
         // which measures the real windows).
         EXPECT_EQ(237, t.cx);
