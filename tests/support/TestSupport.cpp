@@ -425,10 +425,24 @@ std::string ClassName(HWND window) {
 bool SaveScreenshot(const std::string& name) {
     const char* dir = std::getenv("OSTREY_ARTIFACT_DIR");
     if (!dir) return false;
-    // Wine starts programs of the machine it runs on when given their path.
-    const std::string command = "/usr/bin/import -window root " + std::string(dir) + "/" + name;
-    auto code = RunToEnd(command, 30000);
-    return code && *code == 0;
+    const std::string unix_path = std::string(dir) + "/" + name;
+    const std::string windows_path = WindowsPath(unix_path);
+    DeleteFileA(windows_path.c_str());
+    // Wine starts programs of the machine it runs on when given their path, but does not wait
+    // for them: the screenshot is there once its file has stopped growing.
+    Process import;
+    if (!import.Start("/usr/bin/import -window root " + unix_path)) return false;
+    LONGLONG last_size = -1;
+    return WaitUntil(
+        [&] {
+            WIN32_FILE_ATTRIBUTE_DATA data;
+            if (!GetFileAttributesExA(windows_path.c_str(), GetFileExInfoStandard, &data)) return false;
+            const LONGLONG size = (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+            const bool stable = size > 0 && size == last_size;
+            last_size = size;
+            return stable;
+        },
+        30000);
 }
 
 bool IsElevated() {
