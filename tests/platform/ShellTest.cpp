@@ -168,6 +168,30 @@ TEST(Pinning, MissingFilesAreRefusedAndAnExistingOneListsItsVerbs) {
     EXPECT_FALSE(TaskbarVerb(temp.File("missing.lnk"), true));
     EXPECT_FALSE(PinToTaskbar(""));
     EXPECT_FALSE(PinToStartMenu(temp.File("missing.lnk")));
+
+    // An existing shortcut has a verb list; Wine has no pin verb, so nothing else happens.
+    const std::string shortcut = temp.File("Norvane.lnk");
+    ASSERT_TRUE(CreateShortcut(Join(BinDir(), "Norvane.exe"), "", shortcut, "", ""));
+    EXPECT_TRUE(StartMenuVerb(shortcut, true));
+    EXPECT_TRUE(PinToStartMenu(shortcut));
+    EXPECT_TRUE(PathExists(shortcut));
+}
+
+TEST(Pinning, VerbNamesMatchWithoutAmpersandsInBothLanguages) {
+    const char pin_korean[] = "\xBD\xC3\xC0\xDB \xB8\xDE\xB4\xBA\xBF\xA1 \xB0\xED\xC1\xA4";
+    const char unpin_korean[] =
+        "\xBD\xC3\xC0\xDB \xB8\xDE\xB4\xBA\xBF\xA1\xBC\xAD \xC1\xA6\xB0\xC5";
+    EXPECT_TRUE(IsStartMenuVerbName("&Pin to Start Menu", true));
+    EXPECT_TRUE(IsStartMenuVerbName("Pin to Start Men&u (all users)", true));
+    EXPECT_FALSE(IsStartMenuVerbName("&Pin to Start Menu", false));
+    EXPECT_TRUE(IsStartMenuVerbName("Unpin from Start Men&u", false));
+    EXPECT_FALSE(IsStartMenuVerbName("Unpin from Start Menu", true));
+    EXPECT_TRUE(IsStartMenuVerbName(std::string(pin_korean) + "(&U)", true));
+    EXPECT_FALSE(IsStartMenuVerbName(pin_korean, false));
+    EXPECT_TRUE(IsStartMenuVerbName(unpin_korean, false));
+    EXPECT_FALSE(IsStartMenuVerbName(unpin_korean, true));
+    EXPECT_FALSE(IsStartMenuVerbName("&Open", true));
+    EXPECT_FALSE(IsStartMenuVerbName("", false));
 }
 
 }  // namespace
