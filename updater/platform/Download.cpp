@@ -5,6 +5,7 @@
 #include <wininet.h>
 
 #include <cstdarg>
+#include <vector>
 
 #include "updater/data/ProductSettings.h"
 #include "updater/platform/Shell.h"
@@ -14,6 +15,10 @@ namespace {
 constexpr DWORD kTempFileFlags =
     INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_TRANSFER_ASCII;
 static_assert(kTempFileFlags == 0x84000001, "request flags of the temporary-file download");
+// The option files fetched into the temporary folder are small and are read 1023 bytes at a
+// time; installers are large, and small reads cost a system call each.
+constexpr DWORD kTempFileChunk = 1023;
+constexpr DWORD kFileChunk = 64 * 1024;
 
 class InternetHandle {
 public:
@@ -71,15 +76,15 @@ bool Transfer(HINTERNET request, HANDLE file, DWORD chunk, IBindStatusCallback* 
     if (progress && FAILED(progress->OnProgress(0, progress_max, BINDSTATUS_BEGINDOWNLOADDATA,
                                                 nullptr)))
         return false;
-    char buffer[1024];
-    if (chunk > sizeof(buffer)) chunk = sizeof(buffer);
+    std::vector<char> buffer(chunk);
     unsigned long long received = 0;
     for (;;) {
         DWORD read = 0;
-        if (!InternetReadFile(request, buffer, chunk, &read)) return false;
+        if (!InternetReadFile(request, buffer.data(), chunk, &read)) return false;
         if (read == 0) break;
         DWORD written = 0;
-        if (!WriteFile(file, buffer, read, &written, nullptr) || written != read) return false;
+        if (!WriteFile(file, buffer.data(), read, &written, nullptr) || written != read)
+            return false;
         received += read;
         if (progress &&
             FAILED(progress->OnProgress(static_cast<ULONG>(received), progress_max,
@@ -113,7 +118,7 @@ bool DownloadInto(const std::string& url, const std::string& path,
             root ? InternetOpenUrlA(root.get(), url.c_str(), nullptr, 0,
                                     INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0)
                  : nullptr);
-        complete = request && Transfer(request.get(), file, 1024, progress);
+        complete = request && Transfer(request.get(), file, kFileChunk, progress);
     }
     CloseHandle(file);
     if (!complete) DeleteFileA(path.c_str());
@@ -140,7 +145,7 @@ std::string DownloadToTempFile(const std::string& file_name, const std::string& 
         InternetHandle request(root ? InternetOpenUrlA(root.get(), url.c_str(), nullptr, 0,
                                                        kTempFileFlags, 0)
                                     : nullptr);
-        complete = request && Transfer(request.get(), file, 1023, nullptr);
+        complete = request && Transfer(request.get(), file, kTempFileChunk, nullptr);
     }
     CloseHandle(file);
     return complete ? path : std::string();
