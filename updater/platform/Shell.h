@@ -41,8 +41,8 @@ std::string OsDescription();
 // foreground lock where the system has one.
 void BringWindowToForeground(HWND window);
 
-// Invokes the Start menu pin ("시작 메뉴에 고정"/"Pin to Start Menu") or unpin verb of an existing
-// file through the shell application object. True when the verb list could be read, whether or
+// Invokes the Start menu pin or unpin verb (found by its Korean or English display name) of an
+// existing file through the shell application object. True when the verb list could be read, whether or
 // not a verb matched.
 bool StartMenuVerb(const std::string& path, bool pin);
 // True when a verb's display name, with every "&" removed, contains the pin (or unpin) name of
