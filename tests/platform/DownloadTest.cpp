@@ -4,6 +4,7 @@
 #include <urlmon.h>
 
 #include <atomic>
+#include <vector>
 
 #include "tests/support/DebugOutputMonitor.h"
 #include "tests/support/LoopbackServer.h"
@@ -113,7 +114,10 @@ TEST_F(Downloads, FileDownloadSucceedsOnlyForACompleteAnswer) {
 // cancel button does.
 class CancelingCallback : public IBindStatusCallback {
 public:
+    bool cancel = true;
     std::atomic<int> data_reports{0};
+    std::vector<ULONG> statuses;
+    ULONG last_progress = 0, last_max = 0;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (iid == IID_IUnknown || iid == IID_IBindStatusCallback) {
             *out = static_cast<IBindStatusCallback*>(this);
@@ -127,10 +131,14 @@ public:
     HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnProgress(ULONG, ULONG, ULONG status, LPCWSTR) override {
+    HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG max, ULONG status,
+                                         LPCWSTR) override {
+        statuses.push_back(status);
+        last_progress = progress;
+        last_max = max;
         if (status == BINDSTATUS_BEGINDOWNLOADDATA || status == BINDSTATUS_DOWNLOADINGDATA) {
             ++data_reports;
-            return E_ABORT;
+            if (cancel) return E_ABORT;
         }
         return S_OK;
     }
@@ -149,6 +157,20 @@ TEST_F(Downloads, ProgressCallbackThatCancelsStopsTheDownload) {
     EXPECT_FALSE(DownloadToFile(server.Url("/setup.exe"), temp.File("setup.exe"), &callback));
     EXPECT_EQ(callback.data_reports.load(), 1);
     EXPECT_FALSE(PathExists(temp.File("setup.exe")));  // no partial installer left to run
+}
+
+TEST_F(Downloads, ProgressRunsFromBeginToEndAgainstTheAnnouncedSize) {
+    const std::string body = Body(200000);
+    server.Serve("/offer.exe", body);
+    CancelingCallback callback;
+    callback.cancel = false;
+    ASSERT_TRUE(DownloadToFile(server.Url("/offer.exe"), temp.File("offer.exe"), &callback));
+    ASSERT_GE(callback.statuses.size(), 3u);
+    EXPECT_EQ(callback.statuses.front(), static_cast<ULONG>(BINDSTATUS_BEGINDOWNLOADDATA));
+    EXPECT_EQ(callback.statuses[1], static_cast<ULONG>(BINDSTATUS_DOWNLOADINGDATA));
+    EXPECT_EQ(callback.statuses.back(), static_cast<ULONG>(BINDSTATUS_ENDDOWNLOADDATA));
+    EXPECT_EQ(callback.last_progress, body.size());
+    EXPECT_EQ(callback.last_max, body.size());
 }
 
 TEST_F(Downloads, ReplacingTouchesTheDestinationOnlyOnSuccess) {
