@@ -1,0 +1,28 @@
+#pragma once
+// Downloads through the system's internet client (WinInet and the URL moniker). Every call
+// blocks; failures are results, never messages.
+#include <string>
+
+#include "updater/platform/UrlEncode.h"  // UrlEncode
+
+struct IBindStatusCallback;
+
+// Downloads the URL through WinInet into "<temporary folder>\\<file_name>" and returns that
+// path; "" when the file cannot be created, the server cannot be reached, answers with an error
+// status, or the body breaks off (the empty or partial file then stays behind).
+std::string DownloadToTempFile(const std::string& file_name, const std::string& url);
+
+// Removes the URL from the browser cache and downloads it to the path. True only for a
+// successful HTTP status and a complete body; on failure no file is left at the path. The
+// callback (may be null) receives OnProgress with BINDSTATUS_BEGINDOWNLOADDATA,
+// _DOWNLOADINGDATA and _ENDDOWNLOADDATA and cancels by returning a failure (E_ABORT).
+bool DownloadToFile(const std::string& url, const std::string& path,
+                    IBindStatusCallback* progress = nullptr);
+
+// Downloads to "<path>.tmp" and moves that over the path only when the download succeeded, so a
+// failure leaves the destination as it was.
+bool DownloadReplacing(const std::string& url, const std::string& path);
+
+// GET of "<address>?<query>" whose response is never read, with debug traces ("Log URL : %s",
+// "Log Error 1 : %d", "Log Error 2 : %d"). True only when the URL opened. Used for the update log.
+bool SendLogRequest(const std::string& address, const std::string& query);
