@@ -80,18 +80,25 @@ void WaitForNamedMutex(const wchar_t* name, DWORD limit_ms) {
     CloseHandle(mutex);
 }
 
-void CloseGrelby() { CloseComponentWindow(FirstTopLevel(L"GrelbyClass"), 0x5001); }
-void CloseScourel() { CloseComponentWindow(FirstTopLevel(L"WendleScourelClass"), 0x5101); }
+void CloseGrelby() {
+    CloseComponentWindow(FirstTopLevel(L"GrelbyClass"), 0x5001);
+}
+void CloseScourel() {
+    CloseComponentWindow(FirstTopLevel(L"WendleScourelClass"), 0x5101);
+}
 void CloseMediaDownloader() {
     CloseComponentWindow(FirstTopLevel(L"WendleMediaDownloader"), 0x5201);
 }
 void CloseDownloadManager() {
     CloseComponentWindow(
-        proctool::FindDialogHostingChild<wchar_t>(L"TB_MEDIA_DOWNLOADER_COMMUNICATOR_WND"),
-        0x5301);
+        proctool::FindDialogHostingChild<wchar_t>(L"TB_MEDIA_DOWNLOADER_COMMUNICATOR_WND"), 0x5301);
 }
-void CloseDictionary() { CloseComponentWindow(FirstTopLevel(L"WendleDictionary"), 0xA002); }
-void CloseSimpleJoin() { CloseComponentWindow(FirstTopLevel(L"WendleSimpleJoin"), 0xA003); }
+void CloseDictionary() {
+    CloseComponentWindow(FirstTopLevel(L"WendleDictionary"), 0xA002);
+}
+void CloseSimpleJoin() {
+    CloseComponentWindow(FirstTopLevel(L"WendleSimpleJoin"), 0xA003);
+}
 void CloseTwitter() {
     CloseComponentWindow(proctool::FindDialogHostingChild<wchar_t>(L"WNDL_TWITTER"), 0xA008);
 }

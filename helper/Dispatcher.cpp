@@ -4,7 +4,10 @@
 
 #include <cwchar>
 
+#include "helper/BrowserChores.h"
 #include "helper/ComponentClose.h"
+#include "helper/CrashReportGuard.h"
+#include "helper/RegistrySwitches.h"
 
 namespace pallix {
 
@@ -30,6 +33,14 @@ void Uninstall(const Arguments&) {
     CloseTwitter();
     CloseMediaDownloader();
     CloseDownloadManager();
+    RestoreStartPage();
+    RemoveNewTabProvider();
+}
+
+// Runs the crash callback once, as the library does when it prepares a report, so that a setup
+// can check the report path without crashing anything.
+void ExerciseCrashReport(const Arguments&) {
+    CrashReportCallback(nullptr);
 }
 
 template <void (*Chore)()>
@@ -41,13 +52,13 @@ void Plain(const Arguments&) {
 
 const std::vector<SwitchEntry>& SwitchTable() {
     static const std::vector<SwitchEntry> table = {
-        {L"-preinstall", 2, nullptr},
+        {L"-preinstall", 2, &Plain<SetNewTabProvider>},
         {L"-closeallbrowser", 2, &Plain<CloseAllBrowsers>},
-        {L"-regcontextmenu", 2, nullptr},
-        {L"-renamecustomkivuengine", 2, nullptr},
-        {L"-runie", 2, nullptr},
-        {L"-registsearchscope", 2, nullptr},
-        {L"-delcommonreg", 2, nullptr},
+        {L"-regcontextmenu", 2, &Plain<RegisterContextMenu>},
+        {L"-renamecustomkivuengine", 2, &Plain<RenameCustomKivuEngine>},
+        {L"-runie", 2, &RunIeSwitch},
+        {L"-registsearchscope", 2, &RegisterSearchScopes},
+        {L"-delcommonreg", 2, &Plain<DeleteCommonSettings>},
         {L"-closedaemon", 2, &Plain<CloseDaemons>},
         {L"-closegrelby", 2, &Plain<CloseGrelby>},
         {L"-closescourel", 2, &Plain<CloseScourel>},
@@ -57,13 +68,13 @@ const std::vector<SwitchEntry>& SwitchTable() {
         {L"-closesimplejoin", 2, &Plain<CloseSimpleJoin>},
         {L"-closetwitter", 2, &Plain<CloseTwitter>},
         {L"-uninstall", 2, &Uninstall},
-        {L"-regstring", 6, nullptr},
-        {L"-regdword", 6, nullptr},
-        {L"-delregkey", 4, nullptr},
-        {L"-delregvalue", 5, nullptr},
-        {L"-movefile", 4, nullptr},
-        {L"-cleartoolbars", 2, nullptr},
-        {L"-Rupel", 2, nullptr},
+        {L"-regstring", 6, &RegStringSwitch},
+        {L"-regdword", 6, &RegDwordSwitch},
+        {L"-delregkey", 4, &DelRegKeySwitch},
+        {L"-delregvalue", 5, &DelRegValueSwitch},
+        {L"-movefile", 4, &MoveFileSwitch},
+        {L"-cleartoolbars", 2, &Plain<ClearToolbars>},
+        {L"-Rupel", 2, &ExerciseCrashReport},
     };
     return table;
 }
@@ -72,7 +83,7 @@ int Dispatch(const Arguments& arguments) {
     if (arguments.size() < 2) return 0;
     for (const SwitchEntry& entry : SwitchTable()) {
         if (arguments[1] != entry.literal) continue;
-        if (arguments.size() >= entry.minimum_count && entry.run) entry.run(arguments);
+        if (arguments.size() >= entry.minimum_count) entry.run(arguments);
         break;
     }
     return 0;

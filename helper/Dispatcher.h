@@ -19,8 +19,8 @@ long ReadDecimal(const std::wstring& text);
 
 struct SwitchEntry {
     const wchar_t* literal;
-    size_t minimum_count;  // N, the program path included
-    void (*run)(const Arguments& arguments);
+    size_t minimum_count;                     // N, the program path included
+    void (*run)(const Arguments& arguments);  // never null
 };
 // In matching order.
 const std::vector<SwitchEntry>& SwitchTable();

@@ -42,21 +42,31 @@ HKEY OpenOrCreateKey(HKEY root, const std::wstring& subkey) {
 
 }  // namespace
 
-std::wstring ReadRegString(HKEY root, const std::wstring& subkey, const wchar_t* name,
-                           DWORD max_bytes) {
+StringRead ReadRegStringChecked(HKEY root, const std::wstring& subkey, const wchar_t* name,
+                                DWORD max_bytes, std::wstring& text) {
+    text.clear();
     ScopedKey key(OpenKey(root, subkey, KEY_QUERY_VALUE));
-    if (!key.get()) return std::wstring();
+    if (!key.get()) return StringRead::Missing;
     // Zeroed, with room for a terminator the stored data may lack.
     std::vector<wchar_t> buffer(max_bytes / sizeof(wchar_t) + 1, L'\0');
     DWORD type = 0;
     DWORD size = max_bytes;
-    if (RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
-                         &size) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ)) {
-        return std::wstring();
+    const LONG result = RegQueryValueExW(key.get(), name, nullptr, &type,
+                                         reinterpret_cast<BYTE*>(buffer.data()), &size);
+    if (result == ERROR_FILE_NOT_FOUND) return StringRead::Missing;
+    if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
+        return StringRead::TooLong;
     }
     buffer.back() = L'\0';
-    return std::wstring(buffer.data());
+    text = buffer.data();
+    return StringRead::Read;
+}
+
+std::wstring ReadRegString(HKEY root, const std::wstring& subkey, const wchar_t* name,
+                           DWORD max_bytes) {
+    std::wstring text;
+    ReadRegStringChecked(root, subkey, name, max_bytes, text);
+    return text;
 }
 
 DWORD ReadRegDword(HKEY root, const std::wstring& subkey, const wchar_t* name,
@@ -64,8 +74,8 @@ DWORD ReadRegDword(HKEY root, const std::wstring& subkey, const wchar_t* name,
     ScopedKey key(OpenKey(root, subkey, KEY_QUERY_VALUE));
     if (!key.get()) return default_value;
     DWORD value = 0, type = 0, size = sizeof(value);
-    if (RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value),
-                         &size) != ERROR_SUCCESS ||
+    if (RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+            ERROR_SUCCESS ||
         type != REG_DWORD || size != sizeof(value)) {
         return default_value;
     }

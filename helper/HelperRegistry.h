@@ -12,9 +12,12 @@ namespace pallix {
 // type, or longer than max_bytes.
 std::wstring ReadRegString(HKEY root, const std::wstring& subkey, const wchar_t* name,
                            DWORD max_bytes);
+enum class StringRead { Missing, Read, TooLong };
+// Like ReadRegString, but tells a missing value from one that does not fit (or is no string).
+StringRead ReadRegStringChecked(HKEY root, const std::wstring& subkey, const wchar_t* name,
+                                DWORD max_bytes, std::wstring& text);
 // The REG_DWORD value, or default_value when it cannot be read.
-DWORD ReadRegDword(HKEY root, const std::wstring& subkey, const wchar_t* name,
-                   DWORD default_value);
+DWORD ReadRegDword(HKEY root, const std::wstring& subkey, const wchar_t* name, DWORD default_value);
 bool RegKeyOpensForReading(HKEY root, const std::wstring& subkey);
 
 // Opened (or created when missing) with KEY_ALL_ACCESS; the string is stored with its

@@ -102,11 +102,23 @@ IeVersionCache& Cache() {
 
 }  // namespace
 
-bool IsIe6() { return Cache().ie6; }
-int Ie7Kind() { return Cache().ie7; }
-bool IsIe8() { return Cache().ie8; }
-int IeMajorVersion() { return Cache().major; }
-bool IsIe8OrLater() { return IsIe8() || IeMajorVersion() > 8; }
-void ResetIeVersionCache() { Cache().loaded = false; }
+bool IsIe6() {
+    return Cache().ie6;
+}
+int Ie7Kind() {
+    return Cache().ie7;
+}
+bool IsIe8() {
+    return Cache().ie8;
+}
+int IeMajorVersion() {
+    return Cache().major;
+}
+bool IsIe8OrLater() {
+    return IsIe8() || IeMajorVersion() > 8;
+}
+void ResetIeVersionCache() {
+    Cache().loaded = false;
+}
 
 }  // namespace proctool

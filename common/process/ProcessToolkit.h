@@ -129,8 +129,8 @@ std::vector<HWND> FindWindowsByClass(HWND parent, const Ch* class_name);
 template <class Ch>
 HWND FindDialogHostingChild(const Ch* child_class);
 
-// Tab windows of a browser frame (wide build only): IE 7 "TabWindowClass" under the frame; IE 8 and later
-// "TabWindowClass" under each "Frame Tab"; otherwise none.
+// Tab windows of a browser frame (wide build only): IE 7 "TabWindowClass" under the frame; IE 8 and
+// later "TabWindowClass" under each "Frame Tab"; otherwise none.
 std::vector<HWND> CollectBrowserTabs(HWND frame);
 
 // The installed Internet Explorer, from HKLM "SOFTWARE\Microsoft\Internet Explorer" "Version",

@@ -63,7 +63,9 @@ struct CharTraits<wchar_t> {
     static void Lower(std::wstring& text) {
         if (!text.empty()) CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
     }
-    static HANDLE OpenMutexT(const wchar_t* name) { return OpenMutexW(MUTEX_ALL_ACCESS, FALSE, name); }
+    static HANDLE OpenMutexT(const wchar_t* name) {
+        return OpenMutexW(MUTEX_ALL_ACCESS, FALSE, name);
+    }
     static HWND FindWindowExT(HWND parent, HWND after, const wchar_t* cls) {
         return FindWindowExW(parent, after, cls, nullptr);
     }
@@ -130,11 +132,11 @@ bool ProcessListProvider<Ch>::TryToolHelp() {
     if (!module) return false;
     using T = CharTraits<Ch>;
     Functions& f = *functions_;
-    f.create_snapshot = ProcAs<decltype(f.create_snapshot)>(Resolve(module, kLibrary, "CreateToolhelp32Snapshot"));
+    f.create_snapshot =
+        ProcAs<decltype(f.create_snapshot)>(Resolve(module, kLibrary, "CreateToolhelp32Snapshot"));
     f.process_first =
         ProcAs<decltype(f.process_first)>(Resolve(module, kLibrary, T::kProcessFirst));
-    f.process_next =
-        ProcAs<decltype(f.process_next)>(Resolve(module, kLibrary, T::kProcessNext));
+    f.process_next = ProcAs<decltype(f.process_next)>(Resolve(module, kLibrary, T::kProcessNext));
     f.module_first = Resolve(module, kLibrary, T::kModuleFirst);
     f.module_next = Resolve(module, kLibrary, T::kModuleNext);
     if (!f.create_snapshot || !f.process_first || !f.process_next || !f.module_first ||
@@ -157,9 +159,12 @@ bool ProcessListProvider<Ch>::TryProcessStatus() {
     if (!module) return false;
     using T = CharTraits<Ch>;
     Functions& f = *functions_;
-    f.module_file_name = ProcAs<decltype(f.module_file_name)>(Resolve(module, kLibrary, T::kModuleFileName));
-    f.enum_process_modules = ProcAs<decltype(f.enum_process_modules)>(Resolve(module, kLibrary, "EnumProcessModules"));
-    f.enum_processes = ProcAs<decltype(f.enum_processes)>(Resolve(module, kLibrary, "EnumProcesses"));
+    f.module_file_name =
+        ProcAs<decltype(f.module_file_name)>(Resolve(module, kLibrary, T::kModuleFileName));
+    f.enum_process_modules =
+        ProcAs<decltype(f.enum_process_modules)>(Resolve(module, kLibrary, "EnumProcessModules"));
+    f.enum_processes =
+        ProcAs<decltype(f.enum_processes)>(Resolve(module, kLibrary, "EnumProcesses"));
     f.module_information = Resolve(module, kLibrary, "GetModuleInformation");
     if (!f.module_file_name || !f.enum_process_modules || !f.enum_processes ||
         !f.module_information) {
@@ -284,8 +289,12 @@ bool NamedMutexExists(const Ch* name) {
 
 namespace detail {
 
-inline size_t Length(const char* text) { return std::strlen(text); }
-inline size_t Length(const wchar_t* text) { return wcslen(text); }
+inline size_t Length(const char* text) {
+    return std::strlen(text);
+}
+inline size_t Length(const wchar_t* text) {
+    return wcslen(text);
+}
 
 // Walks a fresh process list; the callback returns false to stop. False when no back end.
 template <class Ch, class Fn>
@@ -364,7 +373,8 @@ bool TerminateProcessesByExactName(const Ch* image_name, const BackEndOptions& o
         if (!process) return true;
         WaitForSingleObject(process, kProcessWaitMs);
         DWORD code = 0;
-        if (!GetExitCodeProcess(process, &code) || code == STILL_ACTIVE) TerminateProcess(process, 0);
+        if (!GetExitCodeProcess(process, &code) || code == STILL_ACTIVE)
+            TerminateProcess(process, 0);
         CloseHandle(process);
         return true;
     });
@@ -416,13 +426,13 @@ HWND FindDialogHostingChild(const Ch* child_class) {
     return nullptr;
 }
 
-#define PROCTOOL_INSTANTIATE(Ch)                                                          \
-    template class ProcessListProvider<Ch>;                                               \
-    template bool NamedMutexExists<Ch>(const Ch*);                                        \
-    template bool IsProcessRunning<Ch>(const Ch*, const BackEndOptions&);                 \
-    template bool CloseProcessesByName<Ch>(const Ch*, const BackEndOptions&);             \
-    template bool TerminateProcessesByExactName<Ch>(const Ch*, const BackEndOptions&);    \
-    template std::vector<HWND> FindWindowsByClass<Ch>(HWND, const Ch*);                   \
+#define PROCTOOL_INSTANTIATE(Ch)                                                       \
+    template class ProcessListProvider<Ch>;                                            \
+    template bool NamedMutexExists<Ch>(const Ch*);                                     \
+    template bool IsProcessRunning<Ch>(const Ch*, const BackEndOptions&);              \
+    template bool CloseProcessesByName<Ch>(const Ch*, const BackEndOptions&);          \
+    template bool TerminateProcessesByExactName<Ch>(const Ch*, const BackEndOptions&); \
+    template std::vector<HWND> FindWindowsByClass<Ch>(HWND, const Ch*);                \
     template HWND FindDialogHostingChild<Ch>(const Ch*);
 
 }  // namespace proctool

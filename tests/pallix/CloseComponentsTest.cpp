@@ -17,20 +17,6 @@ protected:
     std::string Recording() { return " --record " + Quote(record); }
 };
 
-// The browser version Pallix reads, for one test. The test prefix holds it only in the 64-bit
-// view, so a 32-bit program would otherwise see no browser version at all.
-class BrowserVersion {
-public:
-    explicit BrowserVersion(const std::string& version)
-        : restore_(HKEY_LOCAL_MACHINE, kKey, "Version") {
-        SetRegString(HKEY_LOCAL_MACHINE, kKey, "Version", version);
-    }
-
-private:
-    static constexpr const char* kKey = "SOFTWARE\\Microsoft\\Internet Explorer";
-    ScopedRegValue restore_;
-};
-
 }  // namespace
 
 TEST_F(CloseComponents, EachSwitchPostsItsCodeToItsWindowOnly) {
@@ -53,8 +39,8 @@ TEST_F(CloseComponents, EachSwitchPostsItsCodeToItsWindowOnly) {
         SCOPED_TRACE(component.switch_text);
         DeleteFileA(record.c_str());
         Process running;
-        ASSERT_TRUE(StartDouble(running, folder, "component.exe",
-                                component.double_options + Recording()));
+        ASSERT_TRUE(
+            StartDouble(running, folder, "component.exe", component.double_options + Recording()));
         DWORD elapsed = 0;
         EXPECT_EQ(RunPallix(component.switch_text, &elapsed), std::optional<DWORD>(0));
         EXPECT_EQ(running.Wait(3000), std::optional<DWORD>(kOrderlyExit));
@@ -64,10 +50,9 @@ TEST_F(CloseComponents, EachSwitchPostsItsCodeToItsWindowOnly) {
 }
 
 TEST_F(CloseComponents, NothingRunningMeansNoWait) {
-    for (const char* switch_text : {"-closegrelby", "-closescourel", "-closemediadownloader",
-                                    "-closedownloadmanager", "-closedictionary",
-                                    "-closesimplejoin", "-closetwitter", "-closedaemon",
-                                    "-uninstall"}) {
+    for (const char* switch_text :
+         {"-closegrelby", "-closescourel", "-closemediadownloader", "-closedownloadmanager",
+          "-closedictionary", "-closesimplejoin", "-closetwitter", "-closedaemon", "-uninstall"}) {
         SCOPED_TRACE(switch_text);
         DWORD elapsed = 0;
         EXPECT_EQ(RunPallix(switch_text, &elapsed), std::optional<DWORD>(0));
@@ -77,7 +62,8 @@ TEST_F(CloseComponents, NothingRunningMeansNoWait) {
 
 TEST_F(CloseComponents, DialogsWithoutTheChildClassAreLeftAlone) {
     Process plain;
-    ASSERT_TRUE(StartDouble(plain, folder, "plain.exe", "--dialog-child SomethingElse" + Recording()));
+    ASSERT_TRUE(
+        StartDouble(plain, folder, "plain.exe", "--dialog-child SomethingElse" + Recording()));
     EXPECT_EQ(RunPallix("-closedownloadmanager"), std::optional<DWORD>(0));
     EXPECT_EQ(RunPallix("-closetwitter"), std::optional<DWORD>(0));
     EXPECT_TRUE(plain.Running());
@@ -121,7 +107,8 @@ TEST_F(CloseComponents, OnlyTheRunningDaemonAndItsMutexAreWaitedFor) {
     Process second;
     ASSERT_TRUE(StartDouble(second, folder, "daemon2.exe",
                             "--class WendleDaemonClassA --mutex WendleMutexA --close-on 0x1001 "
-                            "--exit-delay 500" + Recording()));
+                            "--exit-delay 500" +
+                                Recording()));
     DWORD elapsed = 0;
     EXPECT_EQ(RunPallix("-closedaemon further words", &elapsed), std::optional<DWORD>(0));
     EXPECT_EQ(second.Wait(1000), std::optional<DWORD>(kOrderlyExit));
@@ -136,10 +123,12 @@ TEST_F(CloseComponents, BothDaemonsAreAskedBeforeEitherIsWaitedFor) {
     Process first, second;
     ASSERT_TRUE(StartDouble(first, folder, "daemon1.exe",
                             "--class WendleDaemonClass --mutex WendleMutex --close-on 0x1001 "
-                            "--exit-delay 1500" + Recording()));
+                            "--exit-delay 1500" +
+                                Recording()));
     ASSERT_TRUE(StartDouble(second, folder, "daemon2.exe",
                             "--class WendleDaemonClassA --mutex WendleMutexA --close-on 0x1001 "
-                            "--exit-delay 1500" + Recording()));
+                            "--exit-delay 1500" +
+                                Recording()));
     DWORD elapsed = 0;
     EXPECT_EQ(RunPallix("-closedaemon", &elapsed), std::optional<DWORD>(0));
     EXPECT_EQ(first.Wait(1000), std::optional<DWORD>(kOrderlyExit));
@@ -151,12 +140,22 @@ TEST_F(CloseComponents, BothDaemonsAreAskedBeforeEitherIsWaitedFor) {
 }
 
 TEST_F(CloseComponents, UninstallClosesTheComponentsInItsOrder) {
+    // The registry steps that follow the closes touch these.
+    ScopedRegValue old_page(HKEY_CURRENT_USER, "SoftWare\\Quindel\\Wendle\\SmartPage",
+                            "OldStartPage");
+    ScopedRegValue user_provider(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\Main",
+                                 "New_Tab_Provider");
+    ScopedRegValue machine_provider(
+        HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Internet Explorer\\Main", "New_Tab_Provider");
     Process media, twitter, scourel, daemon;
-    ASSERT_TRUE(StartDouble(media, folder, "media.exe", "--class WendleMediaDownloader" + Recording()));
-    ASSERT_TRUE(StartDouble(twitter, folder, "twitter.exe", "--dialog-child WNDL_TWITTER" + Recording()));
+    ASSERT_TRUE(
+        StartDouble(media, folder, "media.exe", "--class WendleMediaDownloader" + Recording()));
+    ASSERT_TRUE(
+        StartDouble(twitter, folder, "twitter.exe", "--dialog-child WNDL_TWITTER" + Recording()));
     ASSERT_TRUE(StartDouble(daemon, folder, "daemon.exe",
                             "--class WendleDaemonClass --close-on 1" + Recording()));
-    ASSERT_TRUE(StartDouble(scourel, folder, "scourel.exe", "--class WendleScourelClass" + Recording()));
+    ASSERT_TRUE(
+        StartDouble(scourel, folder, "scourel.exe", "--class WendleScourelClass" + Recording()));
     EXPECT_EQ(RunPallix("-uninstall"), std::optional<DWORD>(0));
     for (Process* p : {&media, &twitter, &scourel, &daemon}) {
         EXPECT_EQ(p->Wait(2000), std::optional<DWORD>(kOrderlyExit));
@@ -168,8 +167,8 @@ TEST_F(CloseComponents, UninstallClosesTheComponentsInItsOrder) {
 TEST_F(CloseComponents, BrowserTabsAreClosedThenRemainingBrowsersTerminated) {
     BrowserVersion version("9.11.9600.18376");
     Process browser;
-    ASSERT_TRUE(StartDouble(browser, folder, "iexplore.exe", "--tabs 2" + Recording(),
-                            "iexplore.exe"));
+    ASSERT_TRUE(
+        StartDouble(browser, folder, "iexplore.exe", "--tabs 2" + Recording(), "iexplore.exe"));
     EXPECT_EQ(RunPallix("-closeallbrowser"), std::optional<DWORD>(0));
     EXPECT_EQ(browser.Wait(2000), std::optional<DWORD>(kOrderlyExit));
     // From version 8 on only the tabs are asked; the frame goes with the last one.
@@ -177,8 +176,8 @@ TEST_F(CloseComponents, BrowserTabsAreClosedThenRemainingBrowsersTerminated) {
 
     DeleteFileA(record.c_str());
     Process stubborn;
-    ASSERT_TRUE(StartDouble(stubborn, folder, "IEXPLORE.EXE", "--ignore" + Recording(),
-                            "iexplore.exe"));
+    ASSERT_TRUE(
+        StartDouble(stubborn, folder, "IEXPLORE.EXE", "--ignore" + Recording(), "iexplore.exe"));
     DWORD elapsed = 0;
     EXPECT_EQ(RunPallix("-closeallbrowser", &elapsed), std::optional<DWORD>(0));
     EXPECT_GE(elapsed, 4500u);
@@ -189,8 +188,8 @@ TEST_F(CloseComponents, BrowserTabsAreClosedThenRemainingBrowsersTerminated) {
 TEST_F(CloseComponents, BeforeVersionEightTheFrameIsAskedToo) {
     BrowserVersion version("7.0.6000.16386");
     Process browser;
-    ASSERT_TRUE(StartDouble(browser, folder, "iexplore.exe", "--ie7 --tabs 1 --ignore" + Recording(),
-                            "iexplore.exe"));
+    ASSERT_TRUE(StartDouble(browser, folder, "iexplore.exe",
+                            "--ie7 --tabs 1 --ignore" + Recording(), "iexplore.exe"));
     // Another program's browser-like window of a different file name is closed by its tabs but
     // never terminated.
     Process lookalike;

@@ -28,13 +28,29 @@ TEST(DispatcherRules, HiveWordsAndNumbers) {
 TEST(DispatcherRules, EverySwitchIsKnownWithItsThreshold) {
     // A switch missing from the table, or with a lower threshold, would act on too few arguments.
     const std::pair<const wchar_t*, size_t> expected[] = {
-        {L"-preinstall", 2}, {L"-closeallbrowser", 2}, {L"-regcontextmenu", 2},
-        {L"-renamecustomkivuengine", 2}, {L"-runie", 2}, {L"-registsearchscope", 2},
-        {L"-delcommonreg", 2}, {L"-closedaemon", 2}, {L"-closegrelby", 2},
-        {L"-closescourel", 2}, {L"-closedownloadmanager", 2}, {L"-closemediadownloader", 2},
-        {L"-closedictionary", 2}, {L"-closesimplejoin", 2}, {L"-closetwitter", 2},
-        {L"-uninstall", 2}, {L"-regstring", 6}, {L"-regdword", 6}, {L"-delregkey", 4},
-        {L"-delregvalue", 5}, {L"-movefile", 4}, {L"-cleartoolbars", 2}, {L"-Rupel", 2},
+        {L"-preinstall", 2},
+        {L"-closeallbrowser", 2},
+        {L"-regcontextmenu", 2},
+        {L"-renamecustomkivuengine", 2},
+        {L"-runie", 2},
+        {L"-registsearchscope", 2},
+        {L"-delcommonreg", 2},
+        {L"-closedaemon", 2},
+        {L"-closegrelby", 2},
+        {L"-closescourel", 2},
+        {L"-closedownloadmanager", 2},
+        {L"-closemediadownloader", 2},
+        {L"-closedictionary", 2},
+        {L"-closesimplejoin", 2},
+        {L"-closetwitter", 2},
+        {L"-uninstall", 2},
+        {L"-regstring", 6},
+        {L"-regdword", 6},
+        {L"-delregkey", 4},
+        {L"-delregvalue", 5},
+        {L"-movefile", 4},
+        {L"-cleartoolbars", 2},
+        {L"-Rupel", 2},
     };
     const auto& table = pallix::SwitchTable();
     ASSERT_EQ(table.size(), sizeof(expected) / sizeof(expected[0]));
@@ -55,9 +71,9 @@ TEST_F(Dispatch, UnknownEmptyOrMisspelledSwitchesDoNothing) {
     Process twitter;
     ASSERT_TRUE(StartDouble(twitter, folder, "twitter.exe",
                             "--dialog-child WNDL_TWITTER --record " + Quote(record)));
-    for (const std::string arguments : {"", "\"\"", "-Closetwitter", "-CLOSETWITTER",
-                                        "/closetwitter", "closetwitter", "-closetwitte",
-                                        "-closetwitterx"}) {
+    for (const std::string arguments :
+         {"", "\"\"", "-Closetwitter", "-CLOSETWITTER", "/closetwitter", "closetwitter",
+          "-closetwitte", "-closetwitterx"}) {
         SCOPED_TRACE(arguments);
         EXPECT_EQ(RunPallix(arguments), std::optional<DWORD>(0));
     }

@@ -24,7 +24,8 @@ std::wstring OwnFileName() {
     return name.substr(name.find_last_of(L'\\') + 1);
 }
 
-const BackEndOptions kOnlyProcessStatus{{"kernel32.dll!Process32FirstW", "kernel32.dll!Process32First"}};
+const BackEndOptions kOnlyProcessStatus{
+    {"kernel32.dll!Process32FirstW", "kernel32.dll!Process32First"}};
 const BackEndOptions kOnlyToolHelp{{"psapi.dll"}};
 
 }  // namespace
@@ -65,7 +66,8 @@ TEST(ProcessList, ProcessStatusBackEndGivesFullPathsWhenToolHelpIsIncomplete) {
             auto list = provider.CreateList();
             ASSERT_NE(list, nullptr);
             for (const auto& entry : Drain(provider, *list)) {
-                if (entry.process_id == GetCurrentProcessId()) own_entry = processtest::Wide(entry.image_name);
+                if (entry.process_id == GetCurrentProcessId())
+                    own_entry = processtest::Wide(entry.image_name);
             }
         } else {
             ProcessListProvider<wchar_t> provider(kOnlyProcessStatus);

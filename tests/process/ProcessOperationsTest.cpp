@@ -10,7 +10,8 @@ using processtest::StartNamedDouble;
 
 namespace {
 
-const BackEndOptions kOnlyProcessStatus{{"kernel32.dll!Process32FirstW", "kernel32.dll!Process32First"}};
+const BackEndOptions kOnlyProcessStatus{
+    {"kernel32.dll!Process32FirstW", "kernel32.dll!Process32First"}};
 
 constexpr DWORD kOrderlyExit = 7;  // the double's own exit code; TerminateProcess gives 0
 

@@ -9,7 +9,9 @@ namespace processtest {
 inline std::string Narrow(const std::wstring& text) {
     return std::string(text.begin(), text.end());  // the tests use ASCII names only
 }
-inline std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+inline std::wstring Wide(const std::string& text) {
+    return std::wstring(text.begin(), text.end());
+}
 
 // Starts the component double as folder\file_name with the given options and waits for its
 // window, so that it can be found at once.

@@ -91,7 +91,8 @@ TEST(BrowserTabs, LayoutFollowsTheInstalledVersion) {
     {
         BrowserVersion version("9.11.9600.18376");
         EXPECT_EQ(CollectBrowserTabs(modern_frame).size(), 2u);
-        for (HWND tab : CollectBrowserTabs(modern_frame)) EXPECT_EQ(ClassName(tab), "TabWindowClass");
+        for (HWND tab : CollectBrowserTabs(modern_frame))
+            EXPECT_EQ(ClassName(tab), "TabWindowClass");
         EXPECT_TRUE(CollectBrowserTabs(old_frame).empty());
     }
     {
@@ -127,9 +128,9 @@ TEST(BrowserVersionChecks, ReadTheVersionTextByItsRules) {
         {"8.0.6001.18702", false, 0, true, 8, true},
         {"9.11.9600.18376", false, 0, false, 9, true},
         {"11.0.9600.16428", false, 0, false, 11, true},
-        {"16.0.1.2", false, 0, false, 0, false},   // beyond 15
-        {"8.0.1", false, 0, false, 0, false},      // too short for any check
-        {"9000000", false, 0, false, 0, false},    // no dot
+        {"16.0.1.2", false, 0, false, 0, false},  // beyond 15
+        {"8.0.1", false, 0, false, 0, false},     // too short for any check
+        {"9000000", false, 0, false, 0, false},   // no dot
         {"", false, 0, false, 0, false},
     };
     for (const Case& c : cases) {

@@ -20,8 +20,9 @@ HWND g_frame = nullptr;
 
 void AppendLine(const std::wstring& file_name, const std::string& line) {
     if (file_name.empty()) return;
-    HANDLE file = CreateFileW(file_name.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileW(file_name.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     DWORD written = 0;
     WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
@@ -69,8 +70,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     wchar_t own[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, own, MAX_PATH);
     const std::wstring command_line = GetCommandLineW();
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, command_line.c_str(), -1, nullptr, 0,
-                                          nullptr, nullptr);
+    const int bytes =
+        WideCharToMultiByte(CP_UTF8, 0, command_line.c_str(), -1, nullptr, 0, nullptr, nullptr);
     std::string utf8(bytes > 0 ? bytes - 1 : 0, '\0');
     if (bytes > 1) {
         WideCharToMultiByte(CP_UTF8, 0, command_line.c_str(), -1, &utf8[0], bytes, nullptr,
@@ -86,10 +87,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     bool ie7 = false;
     for (int i = 1; argv && i < argc; ++i) {
         const std::wstring arg = argv[i];
-        if (arg == L"--tabs" && i + 1 < argc) tabs = _wtoi(argv[++i]);
-        else if (arg == L"--record" && i + 1 < argc) g_record = argv[++i];
-        else if (arg == L"--ie7") ie7 = true;
-        else if (arg == L"--ignore") g_ignore = true;
+        if (arg == L"--tabs" && i + 1 < argc)
+            tabs = _wtoi(argv[++i]);
+        else if (arg == L"--record" && i + 1 < argc)
+            g_record = argv[++i];
+        else if (arg == L"--ie7")
+            ie7 = true;
+        else if (arg == L"--ignore")
+            g_ignore = true;
     }
     if (argv) LocalFree(argv);
 

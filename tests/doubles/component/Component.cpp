@@ -28,13 +28,14 @@ WNDPROC g_dialog_proc = nullptr;
 
 void Record(UINT message, WPARAM wp, LPARAM lp) {
     if (g_record.empty()) return;
-    HANDLE file = CreateFileW(g_record.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileW(g_record.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     char line[96];
-    const int length = std::snprintf(line, sizeof(line), "%x %llx %llx\r\n", message,
-                                     static_cast<unsigned long long>(wp),
-                                     static_cast<unsigned long long>(lp));
+    const int length =
+        std::snprintf(line, sizeof(line), "%x %llx %llx\r\n", message,
+                      static_cast<unsigned long long>(wp), static_cast<unsigned long long>(lp));
     DWORD written = 0;
     WriteFile(file, line, static_cast<DWORD>(length), &written, nullptr);
     CloseHandle(file);
@@ -86,14 +87,31 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     for (int i = 1; argv && i + 1 <= argc; ++i) {
         const std::wstring arg = argv[i];
         const std::wstring next = i + 1 < argc ? argv[i + 1] : L"";
-        if (arg == L"--class") { cls = next; ++i; }
-        else if (arg == L"--title") { title = next; title_given = true; ++i; }
-        else if (arg == L"--dialog-child") { dialog_child = next; ++i; }
-        else if (arg == L"--mutex") { mutex = next; ++i; }
-        else if (arg == L"--record") { g_record = next; ++i; }
-        else if (arg == L"--close-on") { g_close_on = wcstoll(next.c_str(), nullptr, 0); ++i; }
-        else if (arg == L"--exit-delay") { g_exit_delay = wcstoul(next.c_str(), nullptr, 10); ++i; }
-        else if (arg == L"--ignore") { g_ignore = true; }
+        if (arg == L"--class") {
+            cls = next;
+            ++i;
+        } else if (arg == L"--title") {
+            title = next;
+            title_given = true;
+            ++i;
+        } else if (arg == L"--dialog-child") {
+            dialog_child = next;
+            ++i;
+        } else if (arg == L"--mutex") {
+            mutex = next;
+            ++i;
+        } else if (arg == L"--record") {
+            g_record = next;
+            ++i;
+        } else if (arg == L"--close-on") {
+            g_close_on = wcstoll(next.c_str(), nullptr, 0);
+            ++i;
+        } else if (arg == L"--exit-delay") {
+            g_exit_delay = wcstoul(next.c_str(), nullptr, 10);
+            ++i;
+        } else if (arg == L"--ignore") {
+            g_ignore = true;
+        }
     }
     if (!title_given) title = cls;
     if (!mutex.empty()) g_mutex = CreateMutexW(nullptr, TRUE, mutex.c_str());
@@ -106,8 +124,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DialogProc)));
         Register(dialog_child);
         // The wanted class sits one level down, as a real dialog's control would.
-        HWND pane = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 100, 50,
-                                    window, nullptr, GetModuleHandleW(nullptr), nullptr);
+        HWND pane = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 100, 50, window,
+                                    nullptr, GetModuleHandleW(nullptr), nullptr);
         CreateWindowExW(0, dialog_child.c_str(), L"", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, pane,
                         nullptr, GetModuleHandleW(nullptr), nullptr);
     } else {
