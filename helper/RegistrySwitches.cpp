@@ -173,22 +173,9 @@ HRESULT IntegrityLevelOf(DWORD process_id, DWORD& level) {
     return result;
 }
 
-HRESULT LaunchAtShellIntegrity(const std::wstring& path, const std::wstring& command_line) {
-    // CreateProcess may write into the command line.
-    std::vector<wchar_t> line(command_line.begin(), command_line.end());
-    line.push_back(L'\0');
-    if (HasProductInfo()) {
-        const DWORD shell_process_id = ShellProcessId();
-        DWORD shell_level = 0, own_level = 0;
-        HRESULT result = IntegrityLevelOf(shell_process_id, shell_level);
-        if (FAILED(result)) return result;
-        result = IntegrityLevelOf(GetCurrentProcessId(), own_level);
-        if (FAILED(result)) return result;
-        if (own_level == kHighIntegrity && shell_level == kMediumIntegrity) {
-            return LaunchWithShellToken(shell_process_id, path, line);
-        }
-        if (own_level == kMediumIntegrity && shell_level == kHighIntegrity) return E_ACCESSDENIED;
-    }
+namespace {
+
+HRESULT LaunchPlainly(const std::wstring& path, std::vector<wchar_t>& line) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION started = {};
@@ -199,6 +186,39 @@ HRESULT LaunchAtShellIntegrity(const std::wstring& path, const std::wstring& com
     CloseHandle(started.hThread);
     CloseHandle(started.hProcess);
     return S_OK;
+}
+
+// CreateProcess may write into the command line.
+std::vector<wchar_t> WritableLine(const std::wstring& command_line) {
+    std::vector<wchar_t> line(command_line.begin(), command_line.end());
+    line.push_back(L'\0');
+    return line;
+}
+
+}  // namespace
+
+HRESULT LaunchForLevels(DWORD shell_process_id, DWORD shell_level, DWORD own_level,
+                        const std::wstring& path, const std::wstring& command_line) {
+    std::vector<wchar_t> line = WritableLine(command_line);
+    if (own_level == kHighIntegrity && shell_level == kMediumIntegrity) {
+        return LaunchWithShellToken(shell_process_id, path, line);
+    }
+    if (own_level == kMediumIntegrity && shell_level == kHighIntegrity) return E_ACCESSDENIED;
+    return LaunchPlainly(path, line);
+}
+
+HRESULT LaunchAtShellIntegrity(const std::wstring& path, const std::wstring& command_line) {
+    if (HasProductInfo()) {
+        const DWORD shell_process_id = ShellProcessId();
+        DWORD shell_level = 0, own_level = 0;
+        HRESULT result = IntegrityLevelOf(shell_process_id, shell_level);
+        if (FAILED(result)) return result;
+        result = IntegrityLevelOf(GetCurrentProcessId(), own_level);
+        if (FAILED(result)) return result;
+        return LaunchForLevels(shell_process_id, shell_level, own_level, path, command_line);
+    }
+    std::vector<wchar_t> line = WritableLine(command_line);
+    return LaunchPlainly(path, line);
 }
 
 }  // namespace pallix

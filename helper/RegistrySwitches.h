@@ -26,6 +26,10 @@ HRESULT IntegrityLevelOf(DWORD process_id, DWORD& level);
 // run medium under a high shell; otherwise starts it plainly.
 HRESULT LaunchAtShellIntegrity(const std::wstring& path, const std::wstring& command_line);
 
+// The decision behind LaunchAtShellIntegrity for levels already read (Vista and later).
+HRESULT LaunchForLevels(DWORD shell_process_id, DWORD shell_level, DWORD own_level,
+                        const std::wstring& path, const std::wstring& command_line);
+
 // The browser path between the first and the last double quote of its command value; empty when
 // there are fewer than two quotes.
 std::wstring BrowserPathFromCommand(const std::wstring& command);

@@ -213,3 +213,34 @@ TEST(Integrity, LaunchAtEqualLevelsStartsThePlainWay) {
                 missing == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND))
         << std::hex << missing;
 }
+
+// Wine reads every process as high, so the decision is driven here with the levels given.
+TEST(Integrity, HighUnderAMediumShellStartsWithTheShellsToken) {
+    TempDir folder;
+    ASSERT_TRUE(CopyInto(Join(DoublesDir(), "iexplore.exe"), folder.path()));
+    const std::string path = folder.File("iexplore.exe");
+    const std::wstring browser(path.begin(), path.end());
+    const std::string recorded = path + ".cmdline.txt";
+    Process shell;
+    ASSERT_TRUE(StartDouble(shell, folder, "shell.exe", "--class Progman --title Program"));
+
+    EXPECT_EQ(pallix::LaunchForLevels(shell.pid(), pallix::kMediumIntegrity, pallix::kHighIntegrity,
+                                      browser, L"\"" + browser + L"\" --tabs 1 token"),
+              S_OK);
+    ASSERT_TRUE(WaitUntil([&] { return PathExists(recorded); }, 10000));
+    Sleep(200);
+    EXPECT_EQ(ReadTextFile(recorded),
+              std::optional<std::string>("\"" + path + "\" --tabs 1 token"));
+    if (HWND frame = FindWindowA("IEFrame", nullptr)) PostMessageA(frame, WM_CLOSE, 0, 0);
+
+    // A medium Pallix under a high shell may not hand anything down: nothing starts.
+    DeleteFileA(recorded.c_str());
+    EXPECT_EQ(pallix::LaunchForLevels(shell.pid(), pallix::kHighIntegrity, pallix::kMediumIntegrity,
+                                      browser, L"\"" + browser + L"\""),
+              E_ACCESSDENIED);
+    // A shell that cannot be opened fails the token path without a fallback.
+    EXPECT_TRUE(FAILED(pallix::LaunchForLevels(0, pallix::kMediumIntegrity, pallix::kHighIntegrity,
+                                               browser, L"\"" + browser + L"\"")));
+    Sleep(500);
+    EXPECT_FALSE(PathExists(recorded));
+}
