@@ -140,7 +140,7 @@ int WINAPI CrashReportCallback(void*) {
     if (!LogCollectionAllowed()) return 0;
     const std::wstring log = TodaysLogPath(true);
     const std::wstring folder = OwnFolder();
-    // Only the library already loaded from our folder; a crash is no time to load anything.
+    // Only the copy already loaded from our folder is asked; no second one is loaded here.
     HMODULE library = folder.empty() ? nullptr : GetModuleHandleW((folder + kLibraryName).c_str());
     if (library && !log.empty()) {
         if (AppendFileFn append = Lookup<AppendFileFn>(library, "RupelAppendFileW")) {

@@ -2,6 +2,7 @@
 // the waits, and what is left alone.
 #include <gtest/gtest.h>
 
+#include "helper/ComponentClose.h"
 #include "tests/pallix/PallixTestSupport.h"
 
 using namespace testsupport;
@@ -52,7 +53,8 @@ TEST_F(CloseComponents, EachSwitchPostsItsCodeToItsWindowOnly) {
 TEST_F(CloseComponents, NothingRunningMeansNoWait) {
     for (const char* switch_text :
          {"-closegrelby", "-closescourel", "-closemediadownloader", "-closedownloadmanager",
-          "-closedictionary", "-closesimplejoin", "-closetwitter", "-closedaemon", "-uninstall"}) {
+          "-closedictionary", "-closesimplejoin", "-closetwitter", "-closedaemon",
+          "-closeallbrowser", "-uninstall"}) {
         SCOPED_TRACE(switch_text);
         DWORD elapsed = 0;
         EXPECT_EQ(RunPallix(switch_text, &elapsed), std::optional<DWORD>(0));
@@ -199,4 +201,23 @@ TEST_F(CloseComponents, BeforeVersionEightTheFrameIsAskedToo) {
     EXPECT_EQ(browser.Wait(2000), std::optional<DWORD>(0));
     EXPECT_EQ(Record(), "tab close\r\nframe close\r\n");
     EXPECT_TRUE(lookalike.Running());
+}
+
+TEST(CloseComponentWindow, StaleOrOwnWindowsCostNoWait) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = &DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "PallixOwnComponent";
+    RegisterClassA(&wc);
+    HWND own = CreateWindowA("PallixOwnComponent", "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
+                             nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(own, nullptr);
+    const DWORD start = GetTickCount();
+    // Our own process is never waited for (the wait could only run out and end us).
+    pallix::CloseComponentWindow(own, 0x5001);
+    DestroyWindow(own);
+    // A window that went away between finding and closing has no owner to wait for.
+    pallix::CloseComponentWindow(own, 0x5001);
+    pallix::CloseComponentWindow(nullptr, 0x5001);
+    EXPECT_LT(GetTickCount() - start, 1000u);
 }
