@@ -1,0 +1,33 @@
+#pragma once
+// Pallix's command line: argument 1 is the switch, the rest its parameters. One switch runs per
+// start; the result is always 0.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace pallix {
+
+// Argument 0 is the program path, 1 the switch, 2 onwards the parameters.
+using Arguments = std::vector<std::wstring>;
+
+// "hklm" selects HKEY_LOCAL_MACHINE; every other word (capitals included) HKEY_CURRENT_USER.
+HKEY HiveWord(const std::wstring& word);
+// Signed decimal: leading blanks skipped, reading stops at the first non-digit, no digits read
+// as 0, values beyond the 32-bit range saturate.
+long ReadDecimal(const std::wstring& text);
+
+struct SwitchEntry {
+    const wchar_t* literal;
+    size_t minimum_count;                     // N, the program path included
+    void (*run)(const Arguments& arguments);  // never null
+};
+// In matching order.
+const std::vector<SwitchEntry>& SwitchTable();
+
+// Runs the first switch equal to arguments[1], when the count suffices. Always 0.
+int Dispatch(const Arguments& arguments);
+// Splits the process's own command line and dispatches it. Always 0.
+int RunDispatcher();
+
+}  // namespace pallix

@@ -1,0 +1,108 @@
+#pragma once
+// Running Pallix the way the toolbar's setup does, and the component doubles it closes.
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "tests/support/TestSupport.h"
+
+namespace pallixtest {
+
+inline std::string PallixPath() {
+    return testsupport::Join(testsupport::BinDir(), "Pallix.exe");
+}
+
+constexpr DWORD kOrderlyExit = 7;  // the doubles' own exit code; TerminateProcess gives 0
+
+// Runs Pallix with the arguments and returns its exit code (nullopt when it did not end within
+// the limit). elapsed_ms receives the run time.
+inline std::optional<DWORD> RunPallix(const std::string& arguments, DWORD* elapsed_ms = nullptr,
+                                      DWORD limit_ms = 60000) {
+    const DWORD start = GetTickCount();
+    auto code = testsupport::RunToEnd(
+        testsupport::Quote(PallixPath()) + (arguments.empty() ? "" : " " + arguments), limit_ms);
+    if (elapsed_ms) *elapsed_ms = GetTickCount() - start;
+    return code;
+}
+
+// Starts a copy of a double in the folder and waits for its window.
+inline bool StartDouble(testsupport::Process& process, const testsupport::TempDir& folder,
+                        const std::string& file_name, const std::string& options,
+                        const std::string& double_name = "component.exe") {
+    using namespace testsupport;
+    const std::string path = folder.File(file_name);
+    if (!PathExists(path) && !CopyInto(Join(DoublesDir(), double_name), folder.path(), file_name)) {
+        return false;
+    }
+    if (!process.Start(Quote(path) + " " + options)) return false;
+    return WaitForWindow(process.pid(), 15000) != nullptr;
+}
+
+// Wide registry access for the key and value names the narrow helpers cannot carry (the Korean
+// menu captions), in the view a 32-bit program has.
+struct WideValue {
+    DWORD type = 0;
+    std::wstring text;  // REG_SZ data without its terminator
+    DWORD number = 0;   // REG_DWORD data
+    DWORD size = 0;     // bytes stored
+};
+inline std::optional<WideValue> GetRegValueW(HKEY root, const std::wstring& subkey,
+                                             const wchar_t* name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, subkey.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    BYTE data[8192] = {};
+    WideValue value;
+    value.size = sizeof(data) - 2;
+    const LONG result = RegQueryValueExW(key, name, nullptr, &value.type, data, &value.size);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS) return std::nullopt;
+    if (value.type == REG_SZ) value.text = reinterpret_cast<const wchar_t*>(data);
+    if (value.type == REG_DWORD) memcpy(&value.number, data, sizeof(DWORD));
+    return value;
+}
+inline bool RegKeyExistsW(HKEY root, const std::wstring& subkey) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, subkey.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    return true;
+}
+inline void DeleteRegTreeW(HKEY root, const std::wstring& subkey) {
+    RegDeleteTreeW(root, subkey.c_str());
+}
+
+// HKCU "Software\AppDataLow", the toolbar's settings root from Vista on, made for one test when
+// the machine lacks it (a fresh test prefix does).
+class LowSettingsRoot {
+public:
+    LowSettingsRoot() {
+        made_ = !testsupport::RegKeyExists(HKEY_CURRENT_USER, kKey);
+        if (made_) testsupport::SetRegDword(HKEY_CURRENT_USER, kKey, "PallixTestMark", 1);
+    }
+    ~LowSettingsRoot() {
+        if (made_) testsupport::DeleteRegTree(HKEY_CURRENT_USER, kKey);
+    }
+    static constexpr const char* kKey = "Software\\AppDataLow";
+
+private:
+    bool made_ = false;
+};
+
+// The browser version a 32-bit program reads (the test prefix holds it in the 64-bit view only).
+class BrowserVersion {
+public:
+    explicit BrowserVersion(const std::string& version)
+        : restore_(HKEY_LOCAL_MACHINE, kKey, "Version") {
+        testsupport::SetRegString(HKEY_LOCAL_MACHINE, kKey, "Version", version);
+    }
+
+private:
+    static constexpr const char* kKey = "SOFTWARE\\Microsoft\\Internet Explorer";
+    testsupport::ScopedRegValue restore_;
+};
+
+}  // namespace pallixtest

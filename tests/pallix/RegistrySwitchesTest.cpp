@@ -1,0 +1,246 @@
+// The registry and file switches and the browser start.
+#include <gtest/gtest.h>
+
+#include "helper/RegistrySwitches.h"
+#include "tests/pallix/PallixTestSupport.h"
+
+using namespace testsupport;
+using namespace pallixtest;
+
+namespace {
+
+class RegistrySwitches : public ::testing::Test {
+protected:
+    const std::string subkey = "Software\\" + UniqueName("PallixSwitch");
+    ScopedRegTree user_cleanup{HKEY_CURRENT_USER, subkey};
+    ScopedRegTree machine_cleanup{HKEY_LOCAL_MACHINE, subkey};
+};
+
+}  // namespace
+
+TEST_F(RegistrySwitches, RegStringCreatesTheKeyAndStoresTheTerminator) {
+    EXPECT_EQ(RunPallix("-regstring hkcu " + subkey + "\\New\\Deeper Name \"two words\""),
+              std::optional<DWORD>(0));
+    EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, subkey + "\\New\\Deeper", "Name"),
+              std::optional<std::string>("two words"));
+    const std::wstring wide_key(subkey.begin(), subkey.end());
+    EXPECT_EQ(GetRegValueW(HKEY_CURRENT_USER, wide_key + L"\\New\\Deeper", L"Name")->size, 20u);
+
+    EXPECT_EQ(RunPallix("-regstring hklm " + subkey + " Machine value"), std::optional<DWORD>(0));
+    EXPECT_EQ(GetRegString(HKEY_LOCAL_MACHINE, subkey, "Machine"),
+              std::optional<std::string>("value"));
+    EXPECT_FALSE(GetRegString(HKEY_CURRENT_USER, subkey, "Machine").has_value());
+
+    EXPECT_EQ(RunPallix("-regstring hkcu " + subkey + " Empty \"\""), std::optional<DWORD>(0));
+    auto empty = GetRegValueW(HKEY_CURRENT_USER, wide_key, L"Empty");
+    ASSERT_TRUE(empty.has_value());
+    EXPECT_EQ(empty->type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(empty->size, 2u);
+}
+
+TEST_F(RegistrySwitches, MenuExtensionWriteForTheUserDropsTheReinstallMark) {
+    const std::string menu =
+        "Software\\Microsoft\\Internet Explorer\\MenuExt\\" + UniqueName("Entry");
+    ScopedRegTree menu_cleanup(HKEY_CURRENT_USER, menu);
+    ScopedRegValue reinstall(HKEY_LOCAL_MACHINE, "SoftWare\\Quindel\\Wendle", "Reinstall");
+
+    SetRegString(HKEY_LOCAL_MACHINE, "SoftWare\\Quindel\\Wendle", "Reinstall", "1");
+    EXPECT_EQ(RunPallix("-regstring HKCU \"" + menu + "\" \"\" res://x/1"),
+              std::optional<DWORD>(0));
+    EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, menu, ""), std::optional<std::string>("res://x/1"));
+    EXPECT_TRUE(GetRegString(HKEY_LOCAL_MACHINE, "SoftWare\\Quindel\\Wendle", "Reinstall"));
+
+    EXPECT_EQ(RunPallix("-regstring hkcu \"" + menu + "\" \"\" res://x/2"),
+              std::optional<DWORD>(0));
+    EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, menu, ""), std::optional<std::string>("res://x/2"));
+    EXPECT_FALSE(GetRegString(HKEY_LOCAL_MACHINE, "SoftWare\\Quindel\\Wendle", "Reinstall"));
+}
+
+TEST_F(RegistrySwitches, RegDwordReadsTheLeadingDecimalNumber) {
+    const std::pair<const char*, DWORD> cases[] = {
+        {"12abc", 12},
+        {"abc", 0},
+        {"\"  7\"", 7},
+        {"-5", 0xFFFFFFFBu},
+        {"99999999999", 0x7FFFFFFFu},
+        {"\"\"", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        EXPECT_EQ(RunPallix("-regdword hkcu " + subkey + " Number " + c.first),
+                  std::optional<DWORD>(0));
+        EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, subkey, "Number"), std::optional<DWORD>(c.second));
+    }
+}
+
+TEST_F(RegistrySwitches, DeletionsActUnderTheHiveTheWordSelects) {
+    SetRegDword(HKEY_CURRENT_USER, subkey + "\\Child", "Value", 1);
+    SetRegDword(HKEY_LOCAL_MACHINE, subkey + "\\Child", "Value", 1);
+    EXPECT_EQ(RunPallix("-delregkey HKLM " + subkey), std::optional<DWORD>(0));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, subkey));
+    EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, subkey + "\\Child"));
+    EXPECT_EQ(RunPallix("-delregkey hklm " + subkey), std::optional<DWORD>(0));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, subkey));
+    // A missing key, or no key name at all (which would mean the whole hive), does nothing.
+    EXPECT_EQ(RunPallix("-delregkey hkcu " + subkey), std::optional<DWORD>(0));
+    EXPECT_EQ(RunPallix("-delregkey hkcu \"\""), std::optional<DWORD>(0));
+    EXPECT_EQ(RunPallix("-delregkey hkcu \"\\\\\""), std::optional<DWORD>(0));
+    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, "Software"));
+
+    SetRegDword(HKEY_CURRENT_USER, subkey, "Gone", 1);
+    SetRegDword(HKEY_CURRENT_USER, subkey, "Stays", 1);
+    EXPECT_EQ(RunPallix("-delregvalue whatever " + subkey + " Gone"), std::optional<DWORD>(0));
+    EXPECT_FALSE(GetRegDword(HKEY_CURRENT_USER, subkey, "Gone").has_value());
+    EXPECT_TRUE(GetRegDword(HKEY_CURRENT_USER, subkey, "Stays").has_value());
+    EXPECT_EQ(RunPallix("-delregvalue hkcu " + subkey + "\\Missing Gone"), std::optional<DWORD>(0));
+}
+
+TEST(FileMove, CreatesOneFolderLevelAndReplacesAnExistingFile) {
+    TempDir folder;
+    ASSERT_TRUE(WriteTextFile(folder.File("source.txt"), "moved"));
+    const std::string target = folder.File("new\\target.txt");
+    EXPECT_EQ(RunPallix("-movefile " + Quote(folder.File("source.txt")) + " " + Quote(target)),
+              std::optional<DWORD>(0));
+    EXPECT_EQ(ReadTextFile(target), std::optional<std::string>("moved"));
+    EXPECT_FALSE(PathExists(folder.File("source.txt")));
+
+    ASSERT_TRUE(WriteTextFile(folder.File("second.txt"), "newer"));
+    EXPECT_EQ(RunPallix("-movefile " + Quote(folder.File("second.txt")) + " " + Quote(target)),
+              std::optional<DWORD>(0));
+    EXPECT_EQ(ReadTextFile(target), std::optional<std::string>("newer"));
+
+    // Only the last level is made: with its parent missing nothing moves.
+    ASSERT_TRUE(WriteTextFile(folder.File("third.txt"), "stays"));
+    EXPECT_EQ(RunPallix("-movefile " + Quote(folder.File("third.txt")) + " " +
+                        Quote(folder.File("a\\b\\third.txt"))),
+              std::optional<DWORD>(0));
+    EXPECT_TRUE(PathExists(folder.File("third.txt")));
+    EXPECT_FALSE(PathExists(folder.File("a")));
+
+    // A missing source leaves the destination as it was.
+    EXPECT_EQ(RunPallix("-movefile " + Quote(folder.File("none.txt")) + " " + Quote(target)),
+              std::optional<DWORD>(0));
+    EXPECT_EQ(ReadTextFile(target), std::optional<std::string>("newer"));
+}
+
+TEST(FileMove, BareDestinationNameLandsInTheCurrentFolder) {
+    TempDir source_folder, current;
+    ASSERT_TRUE(WriteTextFile(source_folder.File("bare.txt"), "bare"));
+    Process::Options options;
+    options.current_dir = current.path();
+    EXPECT_EQ(RunToEnd(Quote(PallixPath()) + " -movefile " + Quote(source_folder.File("bare.txt")) +
+                           " renamed.txt",
+                       30000, options),
+              std::optional<DWORD>(0));
+    EXPECT_EQ(ReadTextFile(current.File("renamed.txt")), std::optional<std::string>("bare"));
+}
+
+TEST(RunIe, StartsTheRegisteredBrowserWithTheQuotedPathAndTheArgument) {
+    TempDir folder;
+    ASSERT_TRUE(CopyInto(Join(DoublesDir(), "iexplore.exe"), folder.path()));
+    const std::string browser = folder.File("iexplore.exe");
+    const std::string key = "Applications\\iexplore.exe\\shell\\open\\command";
+    ScopedRegValue restore(HKEY_CLASSES_ROOT, key, "");
+    SetRegString(HKEY_CLASSES_ROOT, key, "", "\"" + browser + "\" %1");
+
+    const std::string recorded = browser + ".cmdline.txt";
+    auto started_with = [&](const std::string& arguments) -> std::optional<std::string> {
+        DeleteFileA(recorded.c_str());
+        if (RunPallix(arguments) != std::optional<DWORD>(0)) return std::nullopt;
+        if (!WaitUntil([&] { return PathExists(recorded); }, 10000)) return std::nullopt;
+        Sleep(200);
+        auto text = ReadTextFile(recorded);
+        // The browser double stays open until asked; end it for the next round.
+        for (HWND frame = FindWindowA("IEFrame", nullptr); frame;
+             frame = FindWindowA("IEFrame", nullptr)) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(frame, &pid);
+            HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+            if (!process) break;
+            TerminateProcess(process, 0);
+            WaitForSingleObject(process, 5000);
+            CloseHandle(process);
+        }
+        return text;
+    };
+    EXPECT_EQ(started_with("-runie http://start.example/"),
+              std::optional<std::string>("\"" + browser + "\" http://start.example/"));
+    EXPECT_EQ(started_with("-runie \"two words\" ignored"),
+              std::optional<std::string>("\"" + browser + "\" two words"));
+    EXPECT_EQ(started_with("-runie"), std::optional<std::string>("\"" + browser + "\""));
+
+    // Fewer than two quotes: no browser path, nothing starts.
+    SetRegString(HKEY_CLASSES_ROOT, key, "", browser + " %1");
+    DeleteFileA(recorded.c_str());
+    EXPECT_EQ(RunPallix("-runie http://start.example/"), std::optional<DWORD>(0));
+    Sleep(1000);
+    EXPECT_FALSE(PathExists(recorded));
+}
+
+TEST(Integrity, LevelsReadAsHighWhereTheyCannotBeRead) {
+    DWORD level = 0;
+    // Wine starts every process elevated.
+    EXPECT_EQ(pallix::IntegrityLevelOf(GetCurrentProcessId(), level), S_OK);
+    EXPECT_EQ(level, pallix::kHighIntegrity);
+    level = 0;
+    EXPECT_EQ(pallix::IntegrityLevelOf(0, level), S_OK);  // no such process
+    EXPECT_EQ(level, pallix::kHighIntegrity);
+    EXPECT_EQ(pallix::BrowserPathFromCommand(L"\"C:\\a b\\ie.exe\" -x \"%1\""),
+              L"C:\\a b\\ie.exe\" -x \"%1");
+    EXPECT_EQ(pallix::BrowserPathFromCommand(L"\"C:\\ie.exe\" %1"), L"C:\\ie.exe");
+    EXPECT_EQ(pallix::BrowserPathFromCommand(L"C:\\ie.exe\" %1"), L"");
+    EXPECT_EQ(pallix::BrowserPathFromCommand(L""), L"");
+}
+
+TEST(Integrity, LaunchAtEqualLevelsStartsThePlainWay) {
+    TempDir folder;
+    ASSERT_TRUE(CopyInto(Join(DoublesDir(), "iexplore.exe"), folder.path()));
+    const std::wstring browser = [&] {
+        const std::string path = folder.File("iexplore.exe");
+        return std::wstring(path.begin(), path.end());
+    }();
+    EXPECT_EQ(pallix::LaunchAtShellIntegrity(browser, L"\"" + browser + L"\" --tabs 0 plain"),
+              S_OK);
+    const std::string recorded = folder.File("iexplore.exe.cmdline.txt");
+    EXPECT_TRUE(WaitUntil([&] { return PathExists(recorded); }, 10000));
+    for (HWND frame = FindWindowA("IEFrame", nullptr); frame;
+         frame = FindWindowA("IEFrame", nullptr)) {
+        PostMessageA(frame, WM_CLOSE, 0, 0);
+        Sleep(200);
+    }
+    const HRESULT missing = pallix::LaunchAtShellIntegrity(L"C:\\no\\such\\program.exe", L"x");
+    EXPECT_TRUE(missing == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) ||
+                missing == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND))
+        << std::hex << missing;
+}
+
+// Wine reads every process as high, so the decision is driven here with the levels given.
+TEST(Integrity, HighUnderAMediumShellStartsWithTheShellsToken) {
+    TempDir folder;
+    ASSERT_TRUE(CopyInto(Join(DoublesDir(), "iexplore.exe"), folder.path()));
+    const std::string path = folder.File("iexplore.exe");
+    const std::wstring browser(path.begin(), path.end());
+    const std::string recorded = path + ".cmdline.txt";
+    Process shell;
+    ASSERT_TRUE(StartDouble(shell, folder, "shell.exe", "--class Progman --title Program"));
+
+    EXPECT_EQ(pallix::LaunchForLevels(shell.pid(), pallix::kMediumIntegrity, pallix::kHighIntegrity,
+                                      browser, L"\"" + browser + L"\" --tabs 1 token"),
+              S_OK);
+    ASSERT_TRUE(WaitUntil([&] { return PathExists(recorded); }, 10000));
+    Sleep(200);
+    EXPECT_EQ(ReadTextFile(recorded),
+              std::optional<std::string>("\"" + path + "\" --tabs 1 token"));
+    if (HWND frame = FindWindowA("IEFrame", nullptr)) PostMessageA(frame, WM_CLOSE, 0, 0);
+
+    // A medium Pallix under a high shell may not hand anything down: nothing starts.
+    DeleteFileA(recorded.c_str());
+    EXPECT_EQ(pallix::LaunchForLevels(shell.pid(), pallix::kHighIntegrity, pallix::kMediumIntegrity,
+                                      browser, L"\"" + browser + L"\""),
+              E_ACCESSDENIED);
+    // A shell that cannot be opened fails the token path without a fallback.
+    EXPECT_TRUE(FAILED(pallix::LaunchForLevels(0, pallix::kMediumIntegrity, pallix::kHighIntegrity,
+                                               browser, L"\"" + browser + L"\"")));
+    Sleep(500);
+    EXPECT_FALSE(PathExists(recorded));
+}

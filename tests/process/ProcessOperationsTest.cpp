@@ -1,0 +1,116 @@
+// Finding, closing and terminating processes by name, in both builds, with either back end.
+#include <gtest/gtest.h>
+
+#include "common/process/ProcessToolkit.h"
+#include "tests/process/ProcessTestSupport.h"
+
+using namespace proctool;
+using namespace testsupport;
+using processtest::StartNamedDouble;
+
+namespace {
+
+const BackEndOptions kOnlyProcessStatus{
+    {"kernel32.dll!Process32FirstW", "kernel32.dll!Process32First"}};
+
+constexpr DWORD kOrderlyExit = 7;  // the double's own exit code; TerminateProcess gives 0
+
+std::string Record(const TempDir& folder) {
+    return ReadTextFile(folder.File("record.txt")).value_or("");
+}
+
+}  // namespace
+
+TEST(ExactName, MatchesTheWholeNameWithoutRegardToCase) {
+    TempDir folder;
+    Process upper, backup, prefixed;
+    ASSERT_TRUE(StartNamedDouble(upper, folder, "IEXPLORE.EXE", "--ignore"));
+    ASSERT_TRUE(StartNamedDouble(backup, folder, "iexplore.exe.bak", "--ignore"));
+    ASSERT_TRUE(StartNamedDouble(prefixed, folder, "myiexplore.exe", "--ignore"));
+
+    // Process-status names are full paths: nothing equals the bare name.
+    EXPECT_TRUE(TerminateProcessesByExactName(L"iexplore.exe", kOnlyProcessStatus));
+    EXPECT_TRUE(upper.Running());
+
+    // The running copy ignores nothing it is not sent: it gets 5000 ms, then is terminated.
+    EXPECT_TRUE(TerminateProcessesByExactName(L"iexplore.exe"));
+    EXPECT_EQ(upper.Wait(2000), std::optional<DWORD>(0));
+    EXPECT_TRUE(backup.Running());
+    EXPECT_TRUE(prefixed.Running());
+}
+
+TEST(FragmentName, CloseFindsFileNamesAndFullPathsAndAsksBeforeTerminating) {
+    for (const bool process_status : {false, true}) {
+        SCOPED_TRACE(process_status ? "process-status" : "tool-help");
+        const BackEndOptions options = process_status ? kOnlyProcessStatus : BackEndOptions{};
+        TempDir folder;
+        const std::string record = "--record " + Quote(folder.File("record.txt"));
+        Process autoupdate, updater;
+        ASSERT_TRUE(StartNamedDouble(autoupdate, folder, "autoupdate.exe", record));
+        ASSERT_TRUE(StartNamedDouble(updater, folder, "updater.exe", "--class SecondUpdater"));
+
+        EXPECT_TRUE(IsProcessRunning("autoupdate", options));
+        EXPECT_TRUE(CloseProcessesByName("update", options));
+        // Both ended by themselves on WM_CLOSE, after the preparing message.
+        EXPECT_EQ(autoupdate.Wait(3000), std::optional<DWORD>(kOrderlyExit));
+        EXPECT_EQ(updater.Wait(3000), std::optional<DWORD>(kOrderlyExit));
+        EXPECT_EQ(Record(folder), "4970 0 0\r\n10 0 0\r\n");
+        EXPECT_FALSE(IsProcessRunning("autoupdate", options));
+        EXPECT_FALSE(CloseProcessesByName("update", options));
+    }
+}
+
+TEST(FragmentName, WideBuildBehavesLikeTheNarrowOne) {
+    TempDir folder;
+    Process helper;
+    ASSERT_TRUE(StartNamedDouble(helper, folder, "widefragment.exe", ""));
+    EXPECT_TRUE(IsProcessRunning(L"widefragment"));
+    EXPECT_FALSE(IsProcessRunning(L"WideFragment"));  // the fragment is taken as it stands
+    EXPECT_TRUE(CloseProcessesByName(L"widefragment"));
+    EXPECT_EQ(helper.Wait(3000), std::optional<DWORD>(kOrderlyExit));
+}
+
+TEST(FragmentName, AProcessIgnoringTheRequestIsTerminatedAfterFiveSeconds) {
+    TempDir folder;
+    Process stubborn;
+    ASSERT_TRUE(StartNamedDouble(stubborn, folder, "stubbornupdate.exe",
+                                 "--ignore --record " + Quote(folder.File("record.txt"))));
+    const DWORD start = GetTickCount();
+    EXPECT_TRUE(CloseProcessesByName("stubbornupdate"));
+    EXPECT_GE(GetTickCount() - start, 4500u);
+    EXPECT_EQ(stubborn.Wait(2000), std::optional<DWORD>(0));
+    EXPECT_EQ(Record(folder), "4970 0 0\r\n10 0 0\r\n");
+}
+
+TEST(FragmentName, EmptyOrUnmatchedFragmentsFindNothingAndNeverTheCaller) {
+    EXPECT_FALSE(IsProcessRunning(""));
+    EXPECT_FALSE(CloseProcessesByName(""));
+    EXPECT_FALSE(IsProcessRunning("no-such-program-runs"));
+    EXPECT_FALSE(CloseProcessesByName("no-such-program-runs"));
+    // The test program matches its own fragment but must survive closing it.
+    EXPECT_TRUE(IsProcessRunning("process_tests"));
+    EXPECT_FALSE(CloseProcessesByName("process_tests"));
+}
+
+TEST(ProcessWindows, PostingToAProcessWithoutWindowsFindsNone) {
+    TempDir folder;
+    Process helper;
+    ASSERT_TRUE(StartNamedDouble(helper, folder, "postee.exe", ""));
+    const DWORD pid = helper.pid();
+    EXPECT_TRUE(PostToProcessWindows(pid));
+    ASSERT_EQ(helper.Wait(3000), std::optional<DWORD>(kOrderlyExit));
+    // Its windows are gone by now: nothing to post to, and no failure.
+    EXPECT_FALSE(PostToProcessWindows(pid));
+}
+
+TEST(NamedMutex, ExistsOnlyWhileSomeoneHoldsIt) {
+    const std::string name = UniqueName("ProcMutex");
+    EXPECT_FALSE(NamedMutexExists(name.c_str()));
+    EXPECT_FALSE(NamedMutexExists(""));
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
+    ASSERT_NE(mutex, nullptr);
+    EXPECT_TRUE(NamedMutexExists(name.c_str()));
+    EXPECT_TRUE(NamedMutexExists(processtest::Wide(name).c_str()));
+    CloseHandle(mutex);
+    EXPECT_FALSE(NamedMutexExists(name.c_str()));
+}
