@@ -12,7 +12,7 @@ std::string SetupOptionIniPath(const std::string& product);
 constexpr std::size_t kIniTextLimit = 2047;
 // Most entries a counted list ("InfoCount", "ItemCount") is read for. A damaged count must not
 // keep Norvane reading keys for hours.
-constexpr int kIniMaxListCount = 4096;
+constexpr int kIniMaxListCount = 512;
 
 class SetupOptionIni {
 public:

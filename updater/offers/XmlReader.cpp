@@ -161,9 +161,16 @@ const XmlAttribute* XmlNode::FindAttribute(const std::string& attribute_name) co
 const char* XmlNode::PassOverMarkup(const char* position, XmlParseInfo* info, bool* attached) {
     const char* end = info->end;
     const char* p = SkipWhite(position, end);
+    // A missing terminator means the text was cut off: recorded, so that a truncated download
+    // is not taken for a complete file.
+    auto unterminated = [&]() -> const char* {
+        RecordError(info, kXmlErrorNotClosed, p,
+                    Format("it must be closed with </%s>", parent ? parent->name : std::string()));
+        return nullptr;
+    };
     if (StartsWithNoCase(p, end, "<?")) {
         const char* close = FindNoCase(p + 2, end, "?>");
-        return close ? close + 2 : nullptr;
+        return close ? close + 2 : unterminated();
     }
     struct Section {
         const char* open;
@@ -179,7 +186,7 @@ const char* XmlNode::PassOverMarkup(const char* position, XmlParseInfo* info, bo
         if (!StartsWithNoCase(p, end, section.open)) continue;
         const char* content = p + std::strlen(section.open);
         const char* close = FindNoCase(content, end, section.close);
-        if (!close) return nullptr;
+        if (!close) return unterminated();
         const char* after = close + std::strlen(section.close);
         if (parent) {
             auto node = std::make_unique<XmlNode>(parent, section.kind);
@@ -309,7 +316,10 @@ const char* XmlNode::LoadAttributes(const char* position, XmlParseInfo* info) {
         if (*p == '"' || *p == '\'') {
             value_begin = p + 1;
             value_end = FindUnescaped(value_begin, end, *p, info->escapeChar);
-            if (!value_end) return nullptr;  // no closing quote: the text ends here
+            if (!value_end) {  // no closing quote: the text was cut off
+                RecordError(info, kXmlErrorAttribute, p, Format("<%s> attribute has error ", name));
+                return nullptr;
+            }
             p = value_end + 1;
         } else {
             value_begin = p;

@@ -29,9 +29,11 @@ constexpr int kXmlMaxDepth = 256;
 
 // Error codes of a parse.
 constexpr int kXmlErrorUnclosedEmptyTag = 1;   // "/" in a start tag not followed by ">"
-constexpr int kXmlErrorNotClosed = 2;          // character data or closing tag runs off the end
+constexpr int kXmlErrorNotClosed = 2;          // character data, closing tag, comment, CDATA
+                                               // section or declaration runs off the end
 constexpr int kXmlErrorMismatchedClose = 3;    // closing name differs from the start tag
-constexpr int kXmlErrorAttribute = 4;          // attribute name without delimiter
+constexpr int kXmlErrorAttribute = 4;          // attribute name without delimiter, or quoted
+                                               // value without its closing quote
 constexpr int kXmlErrorTooDeep = 5;            // nesting deeper than kXmlMaxDepth
 
 struct XmlParseInfo {
