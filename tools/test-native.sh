@@ -25,7 +25,8 @@ for fuzzer in "$out"/*_fuzz; do
   dict=()
   [ -f "$root/fuzz/${name%_fuzz}.dict" ] && dict=(-dict="$root/fuzz/${name%_fuzz}.dict")
   echo "fuzzing $name for ${seconds}s"
-  if ! "$fuzzer" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$artifacts" \
+  # A single input taking over 10 s counts as a finding (a hang or quadratic blow-up).
+  if ! "$fuzzer" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 -artifact_prefix="$artifacts" \
         "${dict[@]}" "$work" "$seeds" >"$out/$name.log" 2>&1; then
     echo "FINDING in $name: see $out/$name.log and $artifacts" >&2
     tail -40 "$out/$name.log" >&2
