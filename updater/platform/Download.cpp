@@ -5,6 +5,7 @@
 #include <wininet.h>
 
 #include <cstdarg>
+#include <vector>
 
 #include "updater/data/ProductSettings.h"
 #include "updater/platform/Shell.h"
@@ -14,6 +15,10 @@ namespace {
 constexpr DWORD kTempFileFlags =
     INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_TRANSFER_ASCII;
 static_assert(kTempFileFlags == 0x84000001, "request flags of the temporary-file download");
+// The option files fetched into the temporary folder are small and are read 1023 bytes at a
+// time; installers are large, and small reads cost a system call each.
+constexpr DWORD kTempFileChunk = 1023;
+constexpr DWORD kFileChunk = 64 * 1024;
 
 class InternetHandle {
 public:
@@ -49,6 +54,77 @@ void Trace(const char* format, ...) {
     DebugTrace(text);
 }
 
+bool IsHttpUrl(const std::string& url) {
+    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, url.c_str(),
+                          url.size() < 7 ? -1 : 7, "http://", -1) == CSTR_EQUAL ||
+           CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, url.c_str(),
+                          url.size() < 8 ? -1 : 8, "https://", -1) == CSTR_EQUAL;
+}
+
+// Reads the answer to an opened URL into the file, at most `chunk` bytes per read. True only for
+// a successful status and a complete body: an error page is not the file that was asked for,
+// and a body that ends before its announced length was cut off. A progress callback sees the
+// begin, continuation and end of the data and cancels by answering with a failure.
+bool Transfer(HINTERNET request, HANDLE file, DWORD chunk, IBindStatusCallback* progress) {
+    bool has_status = false;
+    const DWORD status = QueryNumber(request, HTTP_QUERY_STATUS_CODE, &has_status);
+    if (has_status && (status < 200 || status >= 300)) return false;
+    bool has_length = false;
+    const DWORD expected = QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, &has_length);
+    const ULONG progress_max = has_length ? expected : 0;
+
+    if (progress && FAILED(progress->OnProgress(0, progress_max, BINDSTATUS_BEGINDOWNLOADDATA,
+                                                nullptr)))
+        return false;
+    std::vector<char> buffer(chunk);
+    unsigned long long received = 0;
+    for (;;) {
+        DWORD read = 0;
+        if (!InternetReadFile(request, buffer.data(), chunk, &read)) return false;
+        if (read == 0) break;
+        DWORD written = 0;
+        if (!WriteFile(file, buffer.data(), read, &written, nullptr) || written != read)
+            return false;
+        received += read;
+        if (progress &&
+            FAILED(progress->OnProgress(static_cast<ULONG>(received), progress_max,
+                                        BINDSTATUS_DOWNLOADINGDATA, nullptr)))
+            return false;
+    }
+    if (has_length && received != expected) return false;
+    if (progress) {
+        progress->OnProgress(static_cast<ULONG>(received), static_cast<ULONG>(received),
+                             BINDSTATUS_ENDDOWNLOADDATA, nullptr);
+    }
+    return true;
+}
+
+// Downloads the URL into the path (created or truncated); on failure the path is removed so
+// that no partial file passes for the download.
+bool DownloadInto(const std::string& url, const std::string& path,
+                  IBindStatusCallback* progress) {
+    if (!IsHttpUrl(url)) {
+        // Not a web address: the URL moniker handles whatever scheme it knows.
+        return SUCCEEDED(URLDownloadToFileA(nullptr, url.c_str(), path.c_str(), 0, progress));
+    }
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool complete = false;
+    {
+        InternetHandle root(
+            InternetOpenA("Norvane", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+        InternetHandle request(
+            root ? InternetOpenUrlA(root.get(), url.c_str(), nullptr, 0,
+                                    INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0)
+                 : nullptr);
+        complete = request && Transfer(request.get(), file, kFileChunk, progress);
+    }
+    CloseHandle(file);
+    if (!complete) DeleteFileA(path.c_str());
+    return complete;
+}
+
 }  // namespace
 
 std::string DownloadToTempFile(const std::string& file_name, const std::string& url) {
@@ -65,39 +141,11 @@ std::string DownloadToTempFile(const std::string& file_name, const std::string& 
     {
         InternetHandle root(
             InternetOpenA("Norvane", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-        // Closing the root handle also closes the request, but the request is closed first so
-        // that nothing refers to a closed parent.
+        // The request is closed before the root handle that owns it.
         InternetHandle request(root ? InternetOpenUrlA(root.get(), url.c_str(), nullptr, 0,
                                                        kTempFileFlags, 0)
                                     : nullptr);
-        if (request) {
-            // An error page is not the file that was asked for.
-            bool has_status = false;
-            DWORD status = QueryNumber(request.get(), HTTP_QUERY_STATUS_CODE, &has_status);
-            bool has_length = false;
-            DWORD expected = QueryNumber(request.get(), HTTP_QUERY_CONTENT_LENGTH, &has_length);
-            if (!has_status || (status >= 200 && status < 300)) {
-                char buffer[1024];
-                unsigned long long received = 0;
-                bool failed = false;
-                for (;;) {
-                    DWORD read = 0;
-                    if (!InternetReadFile(request.get(), buffer, sizeof(buffer) - 1, &read)) {
-                        failed = true;
-                        break;
-                    }
-                    if (read == 0) break;
-                    DWORD written = 0;
-                    if (!WriteFile(file, buffer, read, &written, nullptr) || written != read) {
-                        failed = true;
-                        break;
-                    }
-                    received += read;
-                }
-                // A body that ends before its announced length was cut off.
-                complete = !failed && (!has_length || received == expected);
-            }
-        }
+        complete = request && Transfer(request.get(), file, kTempFileChunk, nullptr);
     }
     CloseHandle(file);
     return complete ? path : std::string();
@@ -106,13 +154,13 @@ std::string DownloadToTempFile(const std::string& file_name, const std::string& 
 bool DownloadToFile(const std::string& url, const std::string& path,
                     IBindStatusCallback* progress) {
     DeleteUrlCacheEntryA(url.c_str());
-    return SUCCEEDED(URLDownloadToFileA(nullptr, url.c_str(), path.c_str(), 0, progress));
+    return DownloadInto(url, path, progress);
 }
 
 bool DownloadReplacing(const std::string& url, const std::string& path) {
     if (url.empty() || path.empty()) return false;
     const std::string temporary = path + ".tmp";
-    if (FAILED(URLDownloadToFileA(nullptr, url.c_str(), temporary.c_str(), 0, nullptr))) {
+    if (!DownloadInto(url, temporary, nullptr)) {
         DeleteFileA(temporary.c_str());
         return false;
     }

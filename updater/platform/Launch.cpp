@@ -219,7 +219,8 @@ bool RunProgram(const std::string& path, const std::string& parameters, bool wai
     SHELLEXECUTEINFOA info;
     ZeroMemory(&info, sizeof(info));
     info.cbSize = sizeof(info);
-    info.fMask = wait ? SEE_MASK_NOCLOSEPROCESS : 0;
+    // Failures are the caller's to report; the shell must not show its own error box.
+    info.fMask = SEE_MASK_FLAG_NO_UI | (wait ? SEE_MASK_NOCLOSEPROCESS : 0);
     info.lpVerb = elevate && IsVistaOrLater() ? "runas" : "open";
     info.lpFile = path.c_str();
     info.lpParameters = parameters.c_str();
@@ -247,7 +248,7 @@ int ShellExecuteAndWait(DWORD* process_id, const std::string& path,
     SHELLEXECUTEINFOA info;
     ZeroMemory(&info, sizeof(info));
     info.cbSize = sizeof(info);
-    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
     info.lpVerb = elevate && IsVistaOrLater() ? "runas" : "open";
     info.lpFile = path.c_str();
     info.lpParameters = parameters.c_str();

@@ -249,10 +249,16 @@ void BringWindowToForeground(HWND window) {
                           SPIF_SENDCHANGE);
 }
 
+bool IsStartMenuVerbName(const std::string& display_name, bool pin) {
+    std::string plain;
+    for (char c : display_name)
+        if (c != '&') plain += c;
+    return plain.find(pin ? kPinStartKorean : kUnpinStartKorean) != std::string::npos ||
+           plain.find(pin ? kPinStartEnglish : kUnpinStartEnglish) != std::string::npos;
+}
+
 bool StartMenuVerb(const std::string& path, bool pin) {
     if (path.empty() || !FileExists(path)) return false;
-    const char* korean = pin ? kPinStartKorean : kUnpinStartKorean;
-    const char* english = pin ? kPinStartEnglish : kUnpinStartEnglish;
 
     ComScope com;
     IShellDispatch* shell = nullptr;
@@ -284,14 +290,9 @@ bool StartMenuVerb(const std::string& path, bool pin) {
                     if (FAILED(verbs->Item(index, &verb)) || !verb) continue;
                     Bstr verb_name;
                     if (SUCCEEDED(verb->get_Name(verb_name.receive())) && verb_name.get()) {
-                        std::string text =
-                            Narrow(verb_name.get(), static_cast<int>(SysStringLen(verb_name.get())));
-                        std::string plain;
-                        for (char c : text)
-                            if (c != '&') plain += c;
-                        if (plain.find(korean) != std::string::npos ||
-                            plain.find(english) != std::string::npos)
-                            verb->DoIt();
+                        const std::string name = Narrow(
+                            verb_name.get(), static_cast<int>(SysStringLen(verb_name.get())));
+                        if (IsStartMenuVerbName(name, pin)) verb->DoIt();
                     }
                     Release(verb);
                 }

@@ -45,6 +45,9 @@ void BringWindowToForeground(HWND window);
 // file through the shell application object. True when the verb list could be read, whether or
 // not a verb matched.
 bool StartMenuVerb(const std::string& path, bool pin);
+// True when a verb's display name, with every "&" removed, contains the pin (or unpin) name of
+// a Korean or an English Windows.
+bool IsStartMenuVerbName(const std::string& display_name, bool pin);
 // Unpins the shortcut (and a same-named copy in the user-pinned Start menu folder), then pins it.
 bool PinToStartMenu(const std::string& shortcut);
 // Shell-executes "taskbarpin"/"taskbarunpin" on an existing file; true when the shell accepted.
