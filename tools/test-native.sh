@@ -22,12 +22,13 @@ for fuzzer in "$out"/*_fuzz; do
   work="$out/fuzz-work/$name"     # grows during the run; the seeds in the tree stay as they are
   artifacts="$out/fuzz-findings/$name/"
   mkdir -p "$work" "$artifacts"
-  dict=()
-  [ -f "$root/fuzz/${name%_fuzz}.dict" ] && dict=(-dict="$root/fuzz/${name%_fuzz}.dict")
+  extra=()
+  [ -f "$root/fuzz/${name%_fuzz}.dict" ] && extra+=(-dict="$root/fuzz/${name%_fuzz}.dict")
+  [ -d "$seeds" ] && extra+=("$seeds")
   echo "fuzzing $name for ${seconds}s"
   # A single input taking over 10 s counts as a finding (a hang or quadratic blow-up).
   if ! "$fuzzer" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 -artifact_prefix="$artifacts" \
-        "${dict[@]}" "$work" "$seeds" >"$out/$name.log" 2>&1; then
+        "$work" "${extra[@]}" >"$out/$name.log" 2>&1; then
     echo "FINDING in $name: see $out/$name.log and $artifacts" >&2
     tail -40 "$out/$name.log" >&2
     status=1
