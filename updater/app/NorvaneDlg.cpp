@@ -3,6 +3,7 @@
 #include "resources/ResourceIds.h"
 #include "updater/app/UpdateMode.h"
 #include "updater/framework/WinApp.h"
+#include "updater/platform/Shell.h"
 
 CNorvaneDlg::CNorvaneDlg(const std::string& product_name, int mode)
     : CDialog(IDD_UPDATE_WINDOW), product_settings_(ProductSettings::Read(product_name)), mode_(mode) {
@@ -92,7 +93,7 @@ bool CNorvaneDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& res
 }
 
 void CNorvaneDlg::OnFirstShow() {
-    SetForegroundWindow(hwnd());
+    BringWindowToForeground(hwnd());
     SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetWindowPos(hwnd(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SetActiveWindow(hwnd());

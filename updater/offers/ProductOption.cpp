@@ -2,9 +2,12 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 #include "resources/ResourceIds.h"
 #include "updater/data/Registry.h"
 #include "updater/framework/WinApp.h"
+#include "updater/offers/SetupOptionIni.h"
 
 namespace {
 
@@ -34,22 +37,22 @@ unsigned ProductOption::ReadAntiPhishing() {
 }
 
 bool ProductOption::BuildProductOptions(const std::string& product_name) {
-    entries_.clear();
+    entries.clear();
     if (lstrcmpiA(product_name.c_str(), "Wendle") != 0) return false;
 
     const std::string title1 = ResString(IDS_OPTION1_TITLE);
     if (!title1.empty() && ReadAntiPhishing() == 0) {
-        entries_[1] = ProductOptionEntry{title1, ResString(IDS_OPTION1_TEXT1),
+        entries[1] = ProductOptionEntry{title1, ResString(IDS_OPTION1_TEXT1),
                                          ResString(IDS_OPTION1_TEXT2), ResString(IDS_OPTION1_TEXT3), 0};
     }
     const std::string title2 = ResString(IDS_OPTION2_TITLE);
-    if (!title2.empty()) entries_[2] = ProductOptionEntry{title2, "", "", "", 1};
-    return !entries_.empty();
+    if (!title2.empty()) entries[2] = ProductOptionEntry{title2, "", "", "", 1};
+    return !entries.empty();
 }
 
 const ProductOptionEntry* ProductOption::Find(int number) const {
-    auto found = entries_.find(number);
-    return found == entries_.end() ? nullptr : &found->second;
+    auto found = entries.find(number);
+    return found == entries.end() ? nullptr : &found->second;
 }
 
 bool ProductOption::HasOption(int number) const { return Find(number) != nullptr; }
@@ -60,8 +63,8 @@ int ProductOption::GetOptionState(int number) const {
 }
 
 bool ProductOption::SetOptionState(int number, int state) {
-    auto found = entries_.find(number);
-    if (found == entries_.end()) return false;
+    auto found = entries.find(number);
+    if (found == entries.end()) return false;
     if (number == 1 &&
         !WriteRegDword(AntiPhishingKey(), kAntiPhishingValue, state != 0 ? 1 : 0, false, false)) {
         return false;
@@ -70,9 +73,37 @@ bool ProductOption::SetOptionState(int number, int state) {
     return true;
 }
 
-void ProductOption::RestoreState(int number, int state) {
-    auto found = entries_.find(number);
-    if (found != entries_.end()) found->second.state = state;
+namespace {
+
+constexpr const char* kSection = "ProductOption";
+
+bool CanOpen(const std::string& path, const char* mode) {
+    std::FILE* file = std::fopen(path.c_str(), mode);
+    if (!file) return false;
+    std::fclose(file);
+    return true;
+}
+
+}  // namespace
+
+bool ProductOption::LoadStatesFromIni(const std::string& ini_path) {
+    if (entries.empty() || !CanOpen(ini_path, "rb")) return false;
+    SetupOptionIni ini(ini_path);
+    for (auto& [number, entry] : entries) {
+        entry.state = ini.ReadNumber(kSection, std::to_string(number).c_str(), 0);
+    }
+    return true;
+}
+
+bool ProductOption::SaveStatesToIni(const std::string& ini_path) const {
+    // Opening for appending creates nothing the ini writes would not create anyway, and tells a
+    // read-only file apart before any key is attempted.
+    if (entries.empty() || !CanOpen(ini_path, "ab")) return false;
+    SetupOptionIni ini(ini_path);
+    for (const auto& [number, entry] : entries) {
+        if (!ini.WriteNumber(kSection, std::to_string(number).c_str(), entry.state)) return false;
+    }
+    return true;
 }
 
 std::string ProductOption::GetOptionTitle(int number) const {

@@ -30,16 +30,20 @@ public:
     std::string GetOptionText2(int number) const;
     std::string GetOptionText3(int number) const;
 
-    bool empty() const { return entries_.empty(); }
-    const std::map<int, ProductOptionEntry>& entries() const { return entries_; }
-    // Sets a state read back from the setup-option file, without applying it.
-    void RestoreState(int number, int state);
+    bool empty() const { return entries.empty(); }
+
+    // Section "ProductOption" of SetupOption.ini: key = option number, value = state, both
+    // decimal. Only the options in the store are read (states are restored, not applied);
+    // nothing happens when the file cannot be read or written.
+    bool LoadStatesFromIni(const std::string& ini_path);
+    bool SaveStatesToIni(const std::string& ini_path) const;
 
     // The anti-phishing setting: HKEY_CURRENT_USER key by system version, value "PhishingAlarm2".
     static std::string AntiPhishingKey();
     static unsigned ReadAntiPhishing();
 
+    std::map<int, ProductOptionEntry> entries;
+
 private:
     const ProductOptionEntry* Find(int number) const;
-    std::map<int, ProductOptionEntry> entries_;
 };

@@ -1,0 +1,54 @@
+#include "updater/offers/AdditionalOption.h"
+
+#include "updater/offers/OptionXml.h"
+#include "updater/offers/SetupOptionIni.h"
+#include "updater/platform/Shell.h"
+
+namespace {
+constexpr const char* kSection = "OptionInfo";
+}
+
+void CAdditionalOption::Validate(const std::string& product) {
+    valid = !UpdateLogUrl.empty() && (!EulaURL.empty() || !EulaDownloadPath.empty());
+    if (valid) product_name = product;
+}
+
+bool CAdditionalOption::LoadFromXml(const std::string& product, const std::string& option_file) {
+    XmlNode root;
+    if (option_file.empty() || !LoadXmlFile(option_file, &root)) return false;
+    for (const auto& option : root.children) {
+        if (!ElementIs(*option, "option")) continue;
+        for (const auto& child : option->children) {
+            std::string text;
+            if (ElementIs(*child, "logurl")) {
+                if (FirstChildText(*child, &text)) UpdateLogUrl = Utf8ToAnsi(TrimText(text));
+            } else if (ElementIs(*child, "eula")) {
+                if (const XmlAttribute* ver = child->FindAttribute("ver")) {
+                    EulaRevision = LeadingNumber(ver->value);
+                }
+                if (FirstChildText(*child, &text)) EulaURL = Utf8ToAnsi(TrimText(text));
+            }
+        }
+    }
+    Validate(product);
+    return valid;
+}
+
+bool CAdditionalOption::LoadFromIni(const std::string& product, const std::string& ini_path) {
+    SetupOptionIni ini(ini_path);
+    UpdateLogUrl = ini.ReadText(kSection, "UpdateLogUrl");
+    EulaURL = ini.ReadText(kSection, "EulaURL");
+    EulaDownloadPath = ini.ReadText(kSection, "EulaDownloadPath");
+    EulaRevision = ini.ReadNumber(kSection, "EulaRevision", 0);
+    Validate(product);
+    return valid;
+}
+
+bool CAdditionalOption::SaveToIni(const std::string& ini_path) const {
+    if (!valid) return false;
+    SetupOptionIni ini(ini_path);
+    return ini.WriteText(kSection, "UpdateLogUrl", UpdateLogUrl) &&
+           ini.WriteText(kSection, "EulaURL", EulaURL) &&
+           ini.WriteText(kSection, "EulaDownloadPath", EulaDownloadPath) &&
+           ini.WriteNumber(kSection, "EulaRevision", EulaRevision);
+}

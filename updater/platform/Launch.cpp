@@ -1,0 +1,325 @@
+#include "updater/platform/Launch.h"
+
+#include <shellapi.h>
+
+#include <vector>
+
+#include "updater/platform/BasicHelpers.h"
+
+namespace {
+
+// Declarations the XP-level headers lack.
+constexpr int kTokenElevation = 20;
+constexpr int kTokenIntegrityLevel = 25;
+constexpr DWORD kGroupIntegrity = 0x00000020;  // SE_GROUP_INTEGRITY
+constexpr DWORD kMediumIntegrityRid = 0x2000;
+const char kMediumIntegritySid[] = "S-1-16-8192";
+const char kLowIntegritySid[] = "S-1-16-4096";
+
+struct MandatoryLabel {  // TOKEN_MANDATORY_LABEL
+    SID_AND_ATTRIBUTES Label;
+};
+
+typedef BOOL(WINAPI* OpenProcessTokenFn)(HANDLE, DWORD, PHANDLE);
+typedef BOOL(WINAPI* GetTokenInformationFn)(HANDLE, int, LPVOID, DWORD, PDWORD);
+typedef BOOL(WINAPI* DuplicateTokenExFn)(HANDLE, DWORD, LPSECURITY_ATTRIBUTES,
+                                         SECURITY_IMPERSONATION_LEVEL, TOKEN_TYPE, PHANDLE);
+typedef BOOL(WINAPI* ConvertStringSidToSidFn)(LPCSTR, PSID*);
+typedef BOOL(WINAPI* SetTokenInformationFn)(HANDLE, int, LPVOID, DWORD);
+typedef DWORD(WINAPI* GetLengthSidFn)(PSID);
+typedef BOOL(WINAPI* CreateProcessAsUserFn)(HANDLE, LPCSTR, LPSTR, LPSECURITY_ATTRIBUTES,
+                                            LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID, LPCSTR,
+                                            LPSTARTUPINFOA, LPPROCESS_INFORMATION);
+typedef PDWORD(WINAPI* GetSidSubAuthorityFn)(PSID, DWORD);
+typedef PUCHAR(WINAPI* GetSidSubAuthorityCountFn)(PSID);
+
+// The security library for the span of one operation: the loaded module when there is one,
+// else a reference of our own that is held until the functions looked up are no longer used.
+class SecurityLibrary {
+public:
+    SecurityLibrary() {
+        module_ = GetModuleHandleA("advapi32.dll");
+        if (!module_) {
+            module_ = LoadLibraryA("advapi32.dll");
+            loaded_ = module_ != nullptr;
+        }
+    }
+    ~SecurityLibrary() {
+        if (loaded_) FreeLibrary(module_);
+    }
+    SecurityLibrary(const SecurityLibrary&) = delete;
+    SecurityLibrary& operator=(const SecurityLibrary&) = delete;
+
+    template <typename Fn>
+    Fn Find(const char* name) const {
+        return module_ ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module_, name)))
+                       : nullptr;
+    }
+
+private:
+    HMODULE module_ = nullptr;
+    bool loaded_ = false;
+};
+
+class ScopedHandle {
+public:
+    ScopedHandle() = default;
+    ~ScopedHandle() {
+        if (handle_) CloseHandle(handle_);
+    }
+    ScopedHandle(const ScopedHandle&) = delete;
+    ScopedHandle& operator=(const ScopedHandle&) = delete;
+    HANDLE get() const { return handle_; }
+    HANDLE* receive() { return &handle_; }
+
+private:
+    HANDLE handle_ = nullptr;
+};
+
+bool ReadVersion(OSVERSIONINFOEXA& version) {
+    ZeroMemory(&version, sizeof(version));
+    version.dwOSVersionInfoSize = sizeof(version);
+    return GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version)) != FALSE;
+}
+
+// Dispatches the thread's queued messages. False when a quit message was among them; the quit
+// message is consumed and the caller must post it again.
+bool PumpWaitingMessages() {
+    bool quit = false;
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            quit = true;
+            continue;
+        }
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return !quit;
+}
+
+HANDLE RunWithIntegrity(const std::string& path, const std::string& parameters,
+                        const char* sid_text) {
+    SecurityLibrary security;
+    OpenProcessTokenFn open_token = security.Find<OpenProcessTokenFn>("OpenProcessToken");
+    DuplicateTokenExFn duplicate = security.Find<DuplicateTokenExFn>("DuplicateTokenEx");
+    ConvertStringSidToSidFn convert_sid =
+        security.Find<ConvertStringSidToSidFn>("ConvertStringSidToSidA");
+    SetTokenInformationFn set_information =
+        security.Find<SetTokenInformationFn>("SetTokenInformation");
+    GetLengthSidFn sid_length = security.Find<GetLengthSidFn>("GetLengthSid");
+    CreateProcessAsUserFn create_process =
+        security.Find<CreateProcessAsUserFn>("CreateProcessAsUserA");
+    if (!open_token || !duplicate || !convert_sid || !set_information || !sid_length ||
+        !create_process)
+        return nullptr;
+
+    ScopedHandle own_token;
+    if (!open_token(GetCurrentProcess(), MAXIMUM_ALLOWED, own_token.receive())) return nullptr;
+    ScopedHandle token;
+    if (!duplicate(own_token.get(), MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary,
+                   token.receive()))
+        return nullptr;
+
+    PSID sid = nullptr;
+    if (!convert_sid(sid_text, &sid) || !sid) return nullptr;
+    MandatoryLabel label;
+    label.Label.Sid = sid;
+    label.Label.Attributes = kGroupIntegrity;
+    HANDLE process = nullptr;
+    if (set_information(token.get(), kTokenIntegrityLevel, &label,
+                        static_cast<DWORD>(sizeof(label)) + sid_length(sid))) {
+        std::string command = path + " " + parameters;
+        std::vector<char> line(command.begin(), command.end());
+        line.push_back('\0');
+        STARTUPINFOA startup;
+        ZeroMemory(&startup, sizeof(startup));
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION info;
+        ZeroMemory(&info, sizeof(info));
+        if (create_process(token.get(), nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           nullptr, &startup, &info)) {
+            CloseHandle(info.hThread);
+            process = info.hProcess;
+        }
+    }
+    LocalFree(sid);
+    return process;
+}
+
+}  // namespace
+
+bool IsVistaOrLater() {
+    OSVERSIONINFOEXA version;
+    return ReadVersion(version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT &&
+           version.dwMajorVersion > 5;
+}
+
+bool IsPostVistaMinorVersion() {
+    OSVERSIONINFOEXA version;
+    return ReadVersion(version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT &&
+           version.dwMajorVersion > 5 && version.dwMinorVersion != 0;
+}
+
+bool IsXpOrLater() {
+    OSVERSIONINFOEXA version;
+    return ReadVersion(version) &&
+           (version.dwMajorVersion > 5 ||
+            (version.dwMajorVersion == 5 && version.dwMinorVersion >= 1));
+}
+
+bool IsProcessElevated() {
+    if (!IsVistaOrLater()) return true;
+    SecurityLibrary security;
+    OpenProcessTokenFn open_token = security.Find<OpenProcessTokenFn>("OpenProcessToken");
+    GetTokenInformationFn get_information =
+        security.Find<GetTokenInformationFn>("GetTokenInformation");
+    if (!open_token || !get_information) return true;
+    ScopedHandle token;
+    if (!open_token(GetCurrentProcess(), TOKEN_QUERY, token.receive())) return false;
+    DWORD elevation = 0;
+    DWORD size = 0;
+    return get_information(token.get(), kTokenElevation, &elevation, sizeof(elevation), &size) &&
+           elevation != 0;
+}
+
+bool IsLowIntegrity() {
+    if (!IsVistaOrLater()) return false;
+    SecurityLibrary security;
+    OpenProcessTokenFn open_token = security.Find<OpenProcessTokenFn>("OpenProcessToken");
+    GetTokenInformationFn get_information =
+        security.Find<GetTokenInformationFn>("GetTokenInformation");
+    GetSidSubAuthorityFn sub_authority = security.Find<GetSidSubAuthorityFn>("GetSidSubAuthority");
+    GetSidSubAuthorityCountFn sub_authority_count =
+        security.Find<GetSidSubAuthorityCountFn>("GetSidSubAuthorityCount");
+    if (!open_token || !get_information || !sub_authority || !sub_authority_count) return false;
+
+    ScopedHandle token;
+    if (!open_token(GetCurrentProcess(), TOKEN_QUERY | TOKEN_QUERY_SOURCE, token.receive()))
+        return false;
+    DWORD size = 0;
+    if (get_information(token.get(), kTokenIntegrityLevel, nullptr, 0, &size) ||
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER || size < sizeof(MandatoryLabel))
+        return false;
+    std::vector<unsigned char> buffer(size);
+    if (!get_information(token.get(), kTokenIntegrityLevel, buffer.data(), size, &size))
+        return false;
+    PSID sid = reinterpret_cast<MandatoryLabel*>(buffer.data())->Label.Sid;
+    PUCHAR count = sub_authority_count(sid);
+    if (!count || *count == 0) return false;
+    PDWORD level = sub_authority(sid, static_cast<DWORD>(*count - 1));
+    return level && *level < kMediumIntegrityRid;
+}
+
+bool RunProgram(const std::string& path, const std::string& parameters, bool wait, bool elevate) {
+    if (path.empty()) return false;
+    // Absolute drive paths are checked here; other forms are left to the shell.
+    if (path.size() >= 4 && path[1] == ':' && path[2] == '\\' && !FileExists(path)) return false;
+
+    SHELLEXECUTEINFOA info;
+    ZeroMemory(&info, sizeof(info));
+    info.cbSize = sizeof(info);
+    info.fMask = wait ? SEE_MASK_NOCLOSEPROCESS : 0;
+    info.lpVerb = elevate && IsVistaOrLater() ? "runas" : "open";
+    info.lpFile = path.c_str();
+    info.lpParameters = parameters.c_str();
+    info.nShow = SW_SHOW;
+    const bool started = ShellExecuteExA(&info) != FALSE;
+
+    if (wait && info.hProcess) {
+        bool quit_seen = false;
+        while (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) {
+            if (!PumpWaitingMessages()) quit_seen = true;
+            Sleep(10);
+        }
+        // The application must still end once the program has.
+        if (quit_seen) PostQuitMessage(0);
+    }
+    if (info.hProcess) CloseHandle(info.hProcess);
+    return started;
+}
+
+int ShellExecuteAndWait(DWORD* process_id, const std::string& path,
+                        const std::string& parameters, bool wait, bool elevate) {
+    if (process_id) *process_id = kNoProcessId;
+    if (!FileExists(path)) return 0;
+
+    SHELLEXECUTEINFOA info;
+    ZeroMemory(&info, sizeof(info));
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.lpVerb = elevate && IsVistaOrLater() ? "runas" : "open";
+    info.lpFile = path.c_str();
+    info.lpParameters = parameters.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    const BOOL started = ShellExecuteExA(&info);
+    int result = static_cast<int>(reinterpret_cast<INT_PTR>(info.hInstApp));
+    if (!started) {
+        if (info.hProcess) CloseHandle(info.hProcess);
+        // A failure never reads as success, nor as the missing-file answer.
+        return result > 0 && result <= 32 ? result : SE_ERR_ACCESSDENIED;
+    }
+
+    if (info.hProcess) {
+        if (process_id) *process_id = GetProcessIdOf(info.hProcess);
+        if (wait) {
+            bool quit_seen = false;
+            while (WaitForSingleObject(info.hProcess, 1000) == WAIT_TIMEOUT) {
+                if (!PumpWaitingMessages()) quit_seen = true;
+            }
+            if (quit_seen) PostQuitMessage(0);
+        }
+        CloseHandle(info.hProcess);
+    }
+    return result;
+}
+
+DWORD GetProcessIdOf(HANDLE process) {
+    OSVERSIONINFOEXA version;
+    const bool have_version = ReadVersion(version);
+    const bool use_kernel =
+        have_version && ((version.dwMajorVersion == 5 && version.dwMinorVersion == 1) ||
+                         version.dwMajorVersion >= 6);
+    if (use_kernel) {
+        typedef DWORD(WINAPI * GetProcessIdFn)(HANDLE);
+        HMODULE kernel = GetModuleHandleA("Kernel32.dll");
+        GetProcessIdFn get_id =
+            kernel ? reinterpret_cast<GetProcessIdFn>(
+                         reinterpret_cast<void*>(GetProcAddress(kernel, "GetProcessId")))
+                   : nullptr;
+        if (get_id) {
+            DWORD id = get_id(process);
+            return id != 0 ? id : kNoProcessId;
+        }
+    }
+
+    // PROCESS_BASIC_INFORMATION: six pointer-sized fields (24 bytes in a 32-bit process); the
+    // fifth is the process identifier.
+    struct BasicInformation {
+        ULONG_PTR exit_status;
+        ULONG_PTR peb;
+        ULONG_PTR affinity;
+        ULONG_PTR base_priority;
+        ULONG_PTR process_id;
+        ULONG_PTR parent_id;
+    };
+    typedef LONG(WINAPI * QueryProcessFn)(HANDLE, int, PVOID, ULONG, PULONG);
+    HMODULE ntdll = LoadLibraryA("ntdll.dll");
+    if (!ntdll) return kNoProcessId;
+    DWORD id = kNoProcessId;
+    QueryProcessFn query = reinterpret_cast<QueryProcessFn>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "ZwQueryInformationProcess")));
+    BasicInformation information = {};
+    if (query && query(process, 0, &information, sizeof(information), nullptr) == 0)
+        id = static_cast<DWORD>(information.process_id);
+    FreeLibrary(ntdll);
+    return id;
+}
+
+HANDLE RunAsMediumIntegrity(const std::string& path) {
+    return RunWithIntegrity(path, "", kMediumIntegritySid);
+}
+
+HANDLE RunAsLowIntegrity(const std::string& path, const std::string& parameters) {
+    return RunWithIntegrity(path, parameters, kLowIntegritySid);
+}
