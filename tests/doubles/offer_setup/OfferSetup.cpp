@@ -38,7 +38,7 @@ std::string Arguments() {
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const std::string record = Env("OFFER_SETUP_RECORD");
     if (!record.empty()) {
-        FILE* file = fopen(record.c_str(), "a");
+        FILE* file = fopen(record.c_str(), "ab");
         if (file) {
             fprintf(file, "%s\n", Arguments().c_str());
             fclose(file);
