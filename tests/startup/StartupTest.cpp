@@ -5,7 +5,9 @@
 #include "resources/ResourceIds.h"
 #include "tests/support/DebugOutputMonitor.h"
 #include "tests/support/LoopbackServer.h"
+#include "updater/offers/FileDigest.h"
 #include "tests/support/TestSupport.h"
+#include "updater/data/UpdateInfo.h"
 
 using namespace testsupport;
 
@@ -28,6 +30,17 @@ bool IsUpdateWindow(HWND window) {
 class NorvaneRun : public ::testing::Test {
 protected:
     std::string product = UniqueName("Prod");
+    ~NorvaneRun() override { RemoveTree(Join(DataRoot(), product)); }
+
+    // What the update agent leaves for an update it found.
+    void WriteUpdateInfo(const std::string& extra = "") {
+        CreateDirectoryA(DataRoot().c_str(), nullptr);
+        CreateDirectoryA(Join(DataRoot(), product).c_str(), nullptr);
+        ASSERT_TRUE(WriteTextFile(UpdateInfoPath(product),
+            "[ProductInfo]\r\nEngName=" + product + "\r\nLocalName=Test product\r\nMutex=TestMutex\r\n"
+            "MainApp=test.exe\r\nNewVersion=2.0.0.1\r\nDescript1=New\r\nDescript2=Better\\nFaster\r\n" + extra +
+            "[FileInfo]\r\nDownloadedPath=C:\\setup.exe\r\n"));
+    }
 };
 
 TEST_F(NorvaneRun, SwitchInCapitalsOpensTheWindowAndItsCloseButtonEndsIt) {
@@ -114,6 +127,7 @@ TEST_F(NorvaneRun, PrepareRunsExcludeOnlyEachOther) {
     EXPECT_GE(GetTickCount() - start, 2900u);
 
     // The update window itself is not held up by a preparation.
+    WriteUpdateInfo();
     Process norvane;
     ASSERT_TRUE(norvane.Start(Command(NorvanePath(), "/updatenotice " + product)));
     EXPECT_NE(WaitForWindow(norvane.pid(), 15000, &IsUpdateWindow), nullptr);
@@ -124,6 +138,7 @@ TEST_F(NorvaneRun, PrepareRunsExcludeOnlyEachOther) {
 // The elevated copy starts while the copy that launched it is still ending: it gets the mutex as
 // soon as the old copy lets go.
 TEST_F(NorvaneRun, MutexReleasedWithinTheWaitIsTakenOver) {
+    WriteUpdateInfo();
     HANDLE held = CreateMutexA(nullptr, TRUE, ("NorvaneMutex_" + product).c_str());
     ASSERT_NE(held, nullptr);
     Process norvane;
@@ -132,6 +147,67 @@ TEST_F(NorvaneRun, MutexReleasedWithinTheWaitIsTakenOver) {
     ReleaseMutex(held);
     CloseHandle(held);
     EXPECT_NE(WaitForWindow(norvane.pid(), 15000, &IsUpdateWindow), nullptr);
+}
+
+// The notice and the elevated copy work from the files the agent and the first copy left; without
+// usable update information they end before showing anything.
+TEST_F(NorvaneRun, NoticeWithoutUsableUpdateInformationEndsSilently) {
+    for (const char* mode : {"/updatenotice ", "/adminprogress "}) {
+        EXPECT_TRUE(RunToEnd(Command(NorvanePath(), mode + product), kExitTimeout).has_value()) << mode;
+    }
+    WriteUpdateInfo();
+    ASSERT_TRUE(WriteTextFile(UpdateInfoPath(product), "[ProductInfo]\r\nEngName=" + product + "\r\n"));
+    EXPECT_TRUE(RunToEnd(Command(NorvanePath(), "/updatenotice " + product), kExitTimeout).has_value());
+}
+
+// "/bgprepare" does the downloads ahead: the logo, the option file, the middle offer's setup and
+// the licence text, and leaves the store in SetupOption.ini; it shows nothing.
+TEST_F(NorvaneRun, BackgroundPreparationFetchesAheadAndSavesTheStore) {
+    LoopbackServer server;
+    ScopedRegValue host{HKEY_CURRENT_USER, "Software\\Quindel\\Dravel", "AddonServerHost", View::Own};
+    ScopedRegValue option_file{HKEY_CURRENT_USER, "Software\\Quindel\\Dravel", "OptionFileName", View::Own};
+    DeleteRegValue(HKEY_CURRENT_USER, "Software\\Quindel\\Dravel", "OptionFileName", View::Own);
+    SetRegString(HKEY_CURRENT_USER, "Software\\Quindel\\Dravel", "AddonServerHost", server.host(), View::Own);
+    const std::string offered = UniqueName("Offered");
+    const std::string setup = ReadTextFile(Join(DoublesDir(), "offer_setup.exe")).value_or("");
+    ASSERT_FALSE(setup.empty());
+    server.Serve("/logo.bmp", "BM fake logo");
+    server.Serve("/setup.exe", setup);
+    server.Serve("/eula.rtf", "{\\rtf1 terms}");
+    const int revision = 900000 + static_cast<int>(GetTickCount() % 90000);
+    server.Serve("/default.ashx",
+        "<addon><addproduct type=\"middle\"><productinfo><name>" + offered + "</name><namelocal>Offered</namelocal>"
+        "<ver>1.0</ver><url checksum=\"" + FileMd5Hex(Join(DoublesDir(), "offer_setup.exe")) + "\"><![CDATA[" +
+        server.Url("/setup.exe") + "]]></url><setcheckbox>1</setcheckbox><textadd><![CDATA[Add]]></textadd>"
+        "<textupdate><![CDATA[Update]]></textupdate></productinfo></addproduct>"
+        "<option><logurl><![CDATA[" + server.Url("/log.aspx") + "]]></logurl><eula ver=\"" + std::to_string(revision) +
+        "\"><![CDATA[" + server.Url("/eula.rtf") + "]]></eula></option></addon>");
+    WriteUpdateInfo("LogoImageURL=" + server.Url("/logo.bmp") + "\r\n");
+
+    Process norvane;
+    ASSERT_TRUE(norvane.Start(Command(NorvanePath(), "/bgprepare " + product)));
+    EXPECT_TRUE(norvane.Wait(60000).has_value());
+    EXPECT_TRUE(WindowsOfProcess(norvane.pid()).empty());
+
+    auto option_requests = server.RequestsFor("/default.ashx");
+    ASSERT_EQ(option_requests.size(), 1u);
+    EXPECT_NE(option_requests[0].query.find("&p=" + product), std::string::npos);
+    EXPECT_EQ(option_requests[0].query.substr(0, 8), "t=3&ios=");
+    EXPECT_EQ(server.RequestsFor("/setup.exe").size(), 1u);
+    EXPECT_EQ(server.RequestsFor("/logo.bmp").size(), 1u);
+    EXPECT_EQ(server.RequestsFor("/log.aspx").size(), 0u);
+
+    const std::string ini = Join(Join(DataRoot(), product), "SetupOption.ini");
+    char text[512] = {};
+    GetPrivateProfileStringA("AdditionalInstallInfo_middle", "ProductName", "", text, sizeof(text), ini.c_str());
+    EXPECT_EQ(std::string(text), offered);
+    GetPrivateProfileStringA("AdditionalInstallInfo_middle", "SetupDownloadPath", "", text, sizeof(text), ini.c_str());
+    EXPECT_TRUE(PathExists(text)) << text;
+    DeleteFileA(text);
+    const std::string eula = Join(DataRoot(), "EULA_" + std::to_string(revision) + ".rtf");
+    EXPECT_EQ(ReadTextFile(eula).value_or(""), "{\\rtf1 terms}");
+    DeleteFileA(eula.c_str());
+    EXPECT_TRUE(PathExists(LogoImageFilePath(product, "2.0.0.1")));
 }
 
 class SendLog : public ::testing::Test {

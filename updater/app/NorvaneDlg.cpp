@@ -21,14 +21,36 @@ bool CNorvaneDlg::OnInitDialog() {
     char title[256];
     SetWindowTextA(hwnd(), framework::LoadResString(IDS_WINDOW_TITLE, title, sizeof(title)));
 
+    // RICHED20.DLL provides the rich-text controls of the option and licence pages.
+    if (!GetModuleHandleA("RICHED20.DLL")) LoadLibraryA("RICHED20.DLL");
+    setup_options_.product_option.BuildProductOptions(product_settings_.product_name);
+
     if (mode_ == BgPrepare) {
         // The background preparation never shows the window.
+        PrepareInBackground();
         EndDialog(IDCANCEL);
         return true;
+    }
+    if (mode_ == UpdateNotice || mode_ == AdminProgress) {
+        // The instance that found or handed over the update left everything in files.
+        setup_options_.LoadFromSetupOptionIni(product_settings_.product_name);
+        if (!LoadUpdateInfo(update_info_, product_settings_.product_name)) {
+            EndDialog(IDCANCEL);
+            return true;
+        }
     }
     ApplyRoundedOutline();
     PlaceCloseButton();
     return true;
+}
+
+void CNorvaneDlg::PrepareInBackground() {
+    const std::string& product = product_settings_.product_name;
+    if (LoadUpdateInfo(update_info_, product)) PrepareLogoImage(update_info_);
+    if (!setup_options_.LoadFromOptionFile(product)) return;
+    if (setup_options_.medium.loaded) setup_options_.medium.DownloadSetup();
+    setup_options_.option.DownloadEula();
+    setup_options_.SaveToSetupOptionIni(product);
 }
 
 void CNorvaneDlg::ApplyRoundedOutline() {

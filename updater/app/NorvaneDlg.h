@@ -1,14 +1,16 @@
 #pragma once
 // Norvane's only top-level window: a borderless dialog with a rounded outline, a close button
-// and a page area. The eight pages, the page flow and the completion actions arrive with the
-// update pages; for now the window runs empty in modes 0 to 2, so that start-up, the mutex and
-// the language module are exercised end to end.
+// and a page area. It owns the product's update information, settings and setup-option store.
+// The background preparation runs here completely; the eight pages, the page flow and the
+// completion actions arrive with the update pages, so for now the window shows no page.
 #include <windows.h>
 
 #include <string>
 
 #include "updater/data/ProductSettings.h"
+#include "updater/data/UpdateInfo.h"
 #include "updater/framework/Dialog.h"
+#include "updater/offers/SetupOptionManager.h"
 
 // Requests the pages post to the window.
 constexpr UINT kMsgNextPage = WM_USER + 1000;
@@ -25,6 +27,8 @@ public:
     int mode() const { return mode_; }
     int current_page() const { return current_page_; }
     const ProductSettings& product_settings() const { return product_settings_; }
+    const CUpdateInfo& update_info() const { return update_info_; }
+    CSetupOptionManager& setup_options() { return setup_options_; }
 
 protected:
     bool OnInitDialog() override;
@@ -33,6 +37,9 @@ protected:
     void OnCancel() override;
 
 private:
+    // "/bgprepare": update information, logo, option file, the middle offer's setup and the
+    // licence text, all saved for the instance that shows the update.
+    void PrepareInBackground();
     void ApplyRoundedOutline();
     void PlaceCloseButton();
     void Close();
@@ -42,6 +49,8 @@ private:
     HICON icon_ = nullptr;
     ProductSettings product_settings_;
     int mode_;
+    CSetupOptionManager setup_options_;
+    CUpdateInfo update_info_;
     bool confirm_close_ = true;
     int current_page_ = -1;
     bool first_show_done_ = false;

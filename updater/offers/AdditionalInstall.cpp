@@ -2,11 +2,20 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
+#include <cstdio>
+
 #include "updater/data/ProductSettings.h"
+#include "updater/offers/FileDigest.h"
 #include "updater/offers/OptionXml.h"
 #include "updater/offers/SetupOptionIni.h"
+#include "updater/offers/ToolbarChecks.h"
+#include "updater/platform/BasicHelpers.h"
+#include "updater/platform/Download.h"
 #include "updater/platform/Launch.h"
 #include "updater/platform/Shell.h"
+#include "updater/platform/VersionCompare.h"
 
 bool AdditionalInstallInfo::operator==(const AdditionalInstallInfo& o) const {
     return ProductName == o.ProductName && ProductLocalName == o.ProductLocalName &&
@@ -118,38 +127,150 @@ bool ReadOfferProducts(const std::string& option_file, const char* offer_type,
     return true;
 }
 
-bool CAdditionalInstall::IsInstalled() {
-    return !ReadProductLocale(selected.ProductName).empty() ||
-           !ReadProductVersion(selected.ProductName).empty();
+bool IsProductInstalled(const std::string& product_name) {
+    return !ReadProductLocale(product_name).empty() || !ReadProductVersion(product_name).empty();
 }
+
+bool ProductNeedsUpdate(const std::string& product_name, const std::string& version) {
+    return CompareVersions(ReadProductVersion(product_name), version) < 0;
+}
+
+namespace {
+
+constexpr const char* kToolbarName = "Wendle";
+constexpr DWORD kWaitSliceMs = 10;
+
+bool SameName(const std::string& a, const std::string& b) {
+    return lstrcmpiA(a.c_str(), b.c_str()) == 0;
+}
+
+bool IsToolbar(const std::string& product_name) { return SameName(product_name, kToolbarName); }
+
+// The product name becomes a file name in the offer's folder; a name that would lead out of
+// that folder (or is no file name at all) is refused.
+bool IsSafeFileName(const std::string& name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    return name.find_first_of("\\/:*?\"<>|") == std::string::npos;
+}
+
+bool HasRequiredFields(const AdditionalInstallInfo& info) {
+    if (info.ProductName.empty() || info.ProductLocalName.empty() || info.version.empty() ||
+        info.SetupChecksum.empty() || info.TitleNew.empty() || info.TitleUpdate.empty()) {
+        return false;
+    }
+    return !IsToolbar(info.ProductName) || !info.TitleEnabale.empty();
+}
+
+// Shell-starts a setup program hidden; the process handle in `process`.
+bool StartHidden(const std::string& path, const std::string& parameters, HANDLE* process) {
+    SHELLEXECUTEINFOA info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = "open";
+    info.lpFile = path.c_str();
+    info.lpParameters = parameters.c_str();
+    info.nShow = SW_HIDE;
+    if (!ShellExecuteExA(&info)) return false;
+    *process = info.hProcess;
+    return true;
+}
+
+}  // namespace
+
+bool CAdditionalInstall::IsInstalled() { return IsProductInstalled(selected.ProductName); }
 
 bool CAdditionalInstall::NeedsUpdate() {
     if (!loaded) return false;
-    return CompareVersions(ReadProductVersion(selected.ProductName), selected.version) < 0;
+    return ProductNeedsUpdate(selected.ProductName, selected.version);
+}
+
+std::string CAdditionalInstall::UpdateLogFields(char prefix) const {
+    char text[2048];
+    // Names and versions come from the option file; the log keeps them as they are.
+    snprintf(text, sizeof(text), "%cName=%s&%cVer=%s&%cShown=%d&%cDefault=%d&%cUser=%d&%cState=%d",
+             prefix, selected.ProductName.c_str(), prefix, selected.version.c_str(), prefix,
+             loaded && checkbox_shown ? 1 : 0, prefix, selected.CheckboxDefault == 1 ? 1 : 0,
+             prefix, selected.CheckboxUserState == 1 ? 1 : 0, prefix, install_result);
+    return text;
+}
+
+std::string CAdditionalInstall::SetupFolder() const {
+    return JoinPath(GetSpecialFolder(26), std::string("Quindel\\Dravel\\") + FolderName());
+}
+
+bool CAdditionalInstall::DownloadSetup(IBindStatusCallback* progress) {
+    if (!IsSafeFileName(selected.ProductName)) return false;
+    const std::string path = SetupFolder() + "\\" + selected.ProductName + ".exe";
+    if (FileExists(path) && DigestMatches(FileMd5Hex(path), selected.SetupChecksum)) {
+        selected.SetupDownloadPath = path;
+        return true;
+    }
+    DeleteFileA(path.c_str());
+    if (selected.SetupURL.empty()) return false;
+    CreateFolderPath(path, false);
+    if (!DownloadToFile(selected.SetupURL, path, progress)) {
+        if (!KeepsPartialDownload()) DeleteFileA(path.c_str());
+        return false;
+    }
+    selected.SetupDownloadPath = path;
+    return true;
 }
 
 // ---- middle offer ----
 
+bool CMediumInstall::IsSwitchedOffToolbar(const std::string& product_name) const {
+    // While the offer is being read the product list counts as loaded: otherwise a switched-off
+    // toolbar could never be chosen from the option file.
+    return IsToolbar(product_name) && IsWendleSwitchedOff(product_name, true);
+}
+
+void CMediumInstall::UpdateCheckboxShown() {
+    checkbox_shown = loaded && !SameName(selected.ProductName, parent_product) &&
+                     (!IsInstalled() || NeedsUpdate() || IsSwitchedOffToolbar(selected.ProductName));
+}
+
+bool CMediumInstall::SelectFromProducts() {
+    const AdditionalInstallInfo* chosen = nullptr;
+    for (const AdditionalInstallInfo& info : products) {
+        if (!SameName(info.ProductName, parent_product) && !IsProductInstalled(info.ProductName)) {
+            chosen = &info;
+            break;
+        }
+    }
+    if (!chosen) {
+        for (const AdditionalInstallInfo& info : products) {
+            if (SameName(info.ProductName, parent_product)) continue;
+            if (ProductNeedsUpdate(info.ProductName, info.version) ||
+                IsSwitchedOffToolbar(info.ProductName)) {
+                chosen = &info;
+                break;
+            }
+        }
+    }
+    if (!chosen || !HasRequiredFields(*chosen)) return false;
+    selected = *chosen;
+    return true;
+}
+
 bool CMediumInstall::LoadFromXml(const std::string& product, const std::string& option_file) {
     if (!IsXpOrLater()) return false;
     if (!ReadOfferProducts(option_file, "middle", &products)) return false;
-    // SELECTION STEP: choosing `selected` from `products` (not installed first, then needing an
-    // update or the switched-off toolbar), its field check and `checkbox_shown` plug in here;
-    // they come with the offers' installation. Until then an option file alone yields no
-    // selected middle product, and nothing of the middle offer is saved.
     parent_product = product;
-    return !products.empty();
+    if (products.empty() || !SelectFromProducts()) return false;
+    loaded = true;
+    UpdateCheckboxShown();
+    return true;
 }
 
 bool CMediumInstall::LoadFromIni(const std::string& product, const std::string& ini_path) {
     if (!IsXpOrLater()) return false;
     SetupOptionIni ini(ini_path);
     AdditionalInstallInfo info = ReadOfferSection(ini, kMiddleSection);
-    if (!IsValidIniRecord(info)) return false;
-    // The offers' own checks on the selected product (and `checkbox_shown`) plug in here too.
+    if (!IsValidIniRecord(info) || !HasRequiredFields(info)) return false;
     selected = info;
     parent_product = product;
     loaded = true;
+    UpdateCheckboxShown();
     return true;
 }
 
@@ -158,20 +279,79 @@ bool CMediumInstall::SaveToIni(const std::string& ini_path) {
     return WriteOfferSection(SetupOptionIni(ini_path), kMiddleSection, selected);
 }
 
-// Captions and installation belong to the offers' own issue; until it lands an offer has no
-// caption and installs nothing.
-std::string CMediumInstall::GetTitle() { return std::string(); }
-bool CMediumInstall::Install() { return false; }
+std::string CMediumInstall::GetTitle() {
+    if (!loaded) return "";
+    if (!IsInstalled()) return selected.TitleNew;
+    if (NeedsUpdate()) return selected.TitleUpdate;
+    if (IsSwitchedOffToolbar(selected.ProductName)) return selected.TitleEnabale;
+    return "";
+}
+
+bool CMediumInstall::RunsBeforeSetup() {
+    return IsInstalled() && !NeedsUpdate() && IsSwitchedOffToolbar(selected.ProductName);
+}
+
+bool CMediumInstall::RunSetup() {
+    if (!loaded || selected.SetupDownloadPath.empty() || !FileExists(selected.SetupDownloadPath)) {
+        return false;
+    }
+    // The file stays locked against changes from the digest check until its process runs.
+    LockedSetupFile file;
+    if (!file.Open(selected.SetupDownloadPath)) return false;
+    if (!DigestMatches(file.Digest(), selected.SetupChecksum)) {
+        file.Release();
+        DeleteFileA(selected.SetupDownloadPath.c_str());
+        return false;
+    }
+    HANDLE process = nullptr;
+    const bool started = StartHidden(selected.SetupDownloadPath,
+                                     "/verysilent /norestart /addothersetup /NOINSTDRAVEL", &process);
+    file.Release();
+    if (!started || !process) return false;
+    while (WaitForSingleObject(process, kWaitSliceMs) == WAIT_TIMEOUT) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(kWaitSliceMs);
+    }
+    DWORD exit_code = 1;
+    const bool read = GetExitCodeProcess(process, &exit_code) != FALSE;
+    CloseHandle(process);
+    return read && exit_code == 0;
+}
+
+bool CMediumInstall::Install() {
+    if (!loaded) return false;
+    install_result = 0;
+    int result_to_record = 1;
+    if (IsInstalled()) {
+        if (!NeedsUpdate()) {
+            if (!IsSwitchedOffToolbar(selected.ProductName)) return false;
+            SwitchWendleOn();
+            install_result = 3;
+            return true;
+        }
+        result_to_record = 2;
+    }
+    if (!DownloadSetup() || !RunSetup()) return false;
+    install_result = result_to_record;
+    return true;
+}
 
 // ---- end offers ----
+
+void CEndInstall::UpdateCheckboxShown() {
+    checkbox_shown = loaded && !SameName(selected.ProductName, parent_product) && !IsInstalled();
+}
 
 bool CEndInstall::LoadFromXml(const std::string& product, const std::string& option_file) {
     if (!IsXpOrLater()) return false;
     if (!ReadOfferProducts(option_file, "end", &products)) return false;
     parent_product = product;
     loaded = !products.empty();
-    // CHECKS STEP: `checkbox_shown` (and later `SelectEndOffer`) plug in here with the offers'
-    // installation.
+    UpdateCheckboxShown();
     return loaded;
 }
 
@@ -185,6 +365,7 @@ bool CEndInstall::LoadFromIni(const std::string& product, const std::string& ini
     }
     parent_product = product;
     loaded = !products.empty();
+    UpdateCheckboxShown();
     return loaded;
 }
 
@@ -201,5 +382,78 @@ bool CEndInstall::SaveToIni(const std::string& ini_path) {
     return true;
 }
 
-std::string CEndInstall::GetTitle() { return std::string(); }
-bool CEndInstall::Install() { return false; }
+void CEndInstall::SelectEndOffer() {
+    if (!loaded || products.empty()) return;
+    const AdditionalInstallInfo* chosen = &products.front();
+    for (const AdditionalInstallInfo& info : products) {
+        if (!SameName(info.ProductName, parent_product) && !IsProductInstalled(info.ProductName)) {
+            chosen = &info;
+            break;
+        }
+    }
+    selected = *chosen;
+    UpdateCheckboxShown();
+}
+
+bool CEndInstall::SetEndOffer(const AdditionalInstallInfo& record, const std::string& product) {
+    if (!IsXpOrLater()) return false;
+    if (record.ProductName.empty() || record.SetupURL.empty() || record.ProductLocalName.empty()) {
+        return false;
+    }
+    selected = record;
+    loaded = true;
+    parent_product = product;
+    UpdateCheckboxShown();
+    return true;
+}
+
+std::string CEndInstall::GetTitle() {
+    if (!loaded) return "";
+    if (!IsInstalled()) return selected.TitleNew;
+    if (NeedsUpdate()) return selected.TitleUpdate;
+    return "";
+}
+
+bool CEndInstall::RunSetup(HWND owner) {
+    if (!loaded || selected.SetupDownloadPath.empty() || !FileExists(selected.SetupDownloadPath)) {
+        return false;
+    }
+    LockedSetupFile file;
+    if (!file.Open(selected.SetupDownloadPath)) return false;
+    // An end offer (which may come from the advertisement page) without a digest runs unchecked.
+    if (!selected.SetupChecksum.empty() && !DigestMatches(file.Digest(), selected.SetupChecksum)) {
+        file.Release();
+        DeleteFileA(selected.SetupDownloadPath.c_str());
+        return false;
+    }
+    HANDLE process = nullptr;
+    const std::string parameters =
+        "/silent /addsetup /NOINSTDRAVEL /parentproduct=\"" + parent_product + "\"";
+    const bool started = StartHidden(selected.SetupDownloadPath, parameters, &process);
+    file.Release();
+    if (!started) return false;
+    if (process) {
+        while (WaitForSingleObject(process, kWaitSliceMs) == WAIT_TIMEOUT) {
+            MSG msg;
+            if (PeekMessageA(&msg, owner, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+            Sleep(kWaitSliceMs);
+        }
+        CloseHandle(process);
+    }
+    DeleteFileA(selected.SetupDownloadPath.c_str());
+    return true;
+}
+
+bool CEndInstall::Install() { return InstallWithProgress(nullptr, nullptr); }
+
+bool CEndInstall::InstallWithProgress(IBindStatusCallback* progress, HWND owner) {
+    if (!loaded) return false;
+    install_result = 0;
+    if (IsInstalled()) return false;
+    if (!DownloadSetup(progress) || !RunSetup(owner)) return false;
+    install_result = 1;
+    return true;
+}

@@ -2,6 +2,8 @@
 // The offers of further products: the middle offer (installed during the update's progress
 // page) and the end offers (offered on the completion page). Their records come from the option
 // file and travel between Norvane processes in SetupOption.ini.
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -59,12 +61,30 @@ public:
     // Loaded, and the installed version is older than the offered one.
     virtual bool NeedsUpdate();
 
+    // The offer's fields of the update log ("mName=...", "eName=..."): prefix 'm' or 'e'.
+    std::string UpdateLogFields(char prefix) const;
+    // Downloads the selected product's setup program into the offer's folder, or takes the file
+    // already there when its digest matches. The progress callback may cancel.
+    bool DownloadSetup(IBindStatusCallback* progress = nullptr);
+    // The offer's folder under the user's application data.
+    std::string SetupFolder() const;
+
     std::string parent_product;
     bool loaded = false;
     AdditionalInstallInfo selected;
     int install_result = 0;  // 0 nothing done, 1 installed, 2 updated, 3 switched back on
     bool checkbox_shown = false;
+
+protected:
+    virtual const char* FolderName() const = 0;
+    // A partial download is removed at once (end offers) or left for the next digest check.
+    virtual bool KeepsPartialDownload() const = 0;
 };
+
+// Whether the product has installation data (a "Locale" or "Version"), and whether its
+// installed version is older than `version`.
+bool IsProductInstalled(const std::string& product_name);
+bool ProductNeedsUpdate(const std::string& product_name, const std::string& version);
 
 class CMediumInstall : public CAdditionalInstall {
 public:
@@ -74,7 +94,22 @@ public:
     std::string GetTitle() override;
     bool Install() override;
 
+    // An installed, current toolbar that is switched off only needs switching on, which is done
+    // before the product's own setup runs.
+    bool RunsBeforeSetup();
+    // Runs the downloaded setup silently and waits for it; true only for exit code 0.
+    bool RunSetup();
+
     std::vector<AdditionalInstallInfo> products;
+
+protected:
+    const char* FolderName() const override { return "AdditionalInstallInfo_middle"; }
+    bool KeepsPartialDownload() const override { return true; }
+
+private:
+    bool SelectFromProducts();
+    bool IsSwitchedOffToolbar(const std::string& product_name) const;
+    void UpdateCheckboxShown();
 };
 
 class CEndInstall : public CAdditionalInstall {
@@ -84,6 +119,25 @@ public:
     bool SaveToIni(const std::string& ini_path) override;
     std::string GetTitle() override;
     bool Install() override;
+    // As Install, with the download reporting to `progress` and the wait dispatching the
+    // owner window's messages.
+    bool InstallWithProgress(IBindStatusCallback* progress, HWND owner);
+
+    // Chooses the product to offer: the first other product not installed, else the first.
+    void SelectEndOffer();
+    // Takes a product offered by the advertisement page; refused without name, address or
+    // display name.
+    bool SetEndOffer(const AdditionalInstallInfo& record, const std::string& product);
+    // Starts the downloaded setup (checked when a digest is given) and waits for it; the setup
+    // file is deleted afterwards. True when it could be started.
+    bool RunSetup(HWND owner);
 
     std::vector<AdditionalInstallInfo> products;
+
+protected:
+    const char* FolderName() const override { return "AdditionalInstallInfo_end"; }
+    bool KeepsPartialDownload() const override { return false; }
+
+private:
+    void UpdateCheckboxShown();
 };

@@ -1,6 +1,12 @@
 #include "updater/offers/AdditionalOption.h"
 
+#include <windows.h>
+
+#include "updater/data/Registry.h"
+#include "updater/data/UpdateInfo.h"
 #include "updater/offers/OptionXml.h"
+#include "updater/platform/BasicHelpers.h"
+#include "updater/platform/Download.h"
 #include "updater/offers/SetupOptionIni.h"
 #include "updater/platform/Shell.h"
 
@@ -51,4 +57,30 @@ bool CAdditionalOption::SaveToIni(const std::string& ini_path) const {
            ini.WriteText(kSection, "EulaURL", EulaURL) &&
            ini.WriteText(kSection, "EulaDownloadPath", EulaDownloadPath) &&
            ini.WriteNumber(kSection, "EulaRevision", EulaRevision);
+}
+
+bool CAdditionalOption::DownloadEula() {
+    if (!valid) return false;
+    const std::string path = DataRoot() + "\\EULA_" + std::to_string(EulaRevision) + ".rtf";
+    if (FileExists(path)) {
+        EulaDownloadPath = path;
+        return true;
+    }
+    if (EulaURL.empty()) return false;
+    CreateFolderPath(path, false);
+    if (!DownloadToFile(EulaURL, path, nullptr)) return false;
+    EulaDownloadPath = path;
+    return true;
+}
+
+bool CAdditionalOption::ShouldShowEula() {
+    if (!valid || !DownloadEula()) return false;
+    const DWORD accepted = ReadRegDword(HKEY_LOCAL_MACHINE, "Software\\Quindel\\" + product_name,
+                                        "EULAVersion", 0, false);
+    return EulaRevision > 0 && accepted < static_cast<DWORD>(EulaRevision);
+}
+
+bool CAdditionalOption::SendUpdateLog(const std::string& query) const {
+    if (!valid || UpdateLogUrl.empty()) return false;
+    return SendLogRequest(UpdateLogUrl, query);
 }

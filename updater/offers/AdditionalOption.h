@@ -13,6 +13,15 @@ public:
     bool LoadFromIni(const std::string& product, const std::string& ini_path);
     bool SaveToIni(const std::string& ini_path) const;
 
+    // Makes the licence text available as "<data folder>\EULA_<revision>.rtf": the file already
+    // there, or downloaded from EulaURL. Sets EulaDownloadPath.
+    bool DownloadEula();
+    // The licence page is shown when its revision is newer than the one the installed product
+    // accepted ("EULAVersion" of the product's key).
+    bool ShouldShowEula();
+    // Sends the update log: UpdateLogUrl with the query appended.
+    bool SendUpdateLog(const std::string& query) const;
+
     std::string product_name;
     std::string UpdateLogUrl;
     int EulaRevision = 0;
