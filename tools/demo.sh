@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The main job, end to end under Wine against the bundled stand-ins: the vendor's web server
 # (a loopback server that records every request) and a fresh Wine prefix and display.
-# What it shows grows with the program; today: Norvane's start-up decisions and a "/sendlog"
-# report. Screenshots go to build/demo/.
+# What it shows grows with the program; today: Norvane's start-up decisions, a "/sendlog"
+# report, a background preparation that fetches an update's option file, offered setup and
+# licence, the update window, and Pallix's registry chores. Screenshots go to build/demo/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -31,13 +32,40 @@ run_norvane() {  # prints and returns Norvane's exit code
 }
 
 say "Starting the vendor's server stand-in"
-mkdir -p "$demo/www"
+# What the add-on server hands out for Fennick: an option file offering Scanly as the middle
+# offer (its setup is the offered-setup stand-in), the log address and a licence text.
+rm -rf "$demo/www"; mkdir -p "$demo/www"
+cp build/test/doubles/offer_setup.exe "$demo/www/scanly_setup.exe"
+printf '{\\rtf1 Ostrey licence, revision 3}' >"$demo/www/eula.rtf"
+printf 'BM' >"$demo/www/fennick_logo.bmp"
+md5=$(md5sum "$demo/www/scanly_setup.exe" | cut -d' ' -f1)
 "$WINE_BIN" "$(winpath "$root/build/test/doubles/vendor_server.exe")" "$(winpath "$demo/www")" \
   "$(winpath "$demo/server.log")" "$(winpath "$demo/port")" 300 >/dev/null 2>&1 &
 server_pid=$!
 for _ in $(seq 1 100); do [ -s "$demo/port" ] && break; sleep 0.1; done
 port=$(tr -d '\r\n' <"$demo/port")
 echo "listening on 127.0.0.1:$port"
+server="http://127.0.0.1:$port"
+cat >"$demo/www/default.ashx" <<XML
+<?xml version="1.0" encoding="utf-8"?>
+<addon>
+  <addproduct type="middle">
+    <productinfo>
+      <name>Scanly</name><namelocal>Scanly Virus Scan</namelocal><ver>1.2</ver>
+      <url checksum="$md5"><![CDATA[$server/scanly_setup.exe]]></url>
+      <setcheckbox>1</setcheckbox>
+      <textadd><![CDATA[Also install Scanly Virus Scan]]></textadd>
+      <textupdate><![CDATA[Also update Scanly Virus Scan]]></textupdate>
+    </productinfo>
+  </addproduct>
+  <option>
+    <logurl><![CDATA[$server/UpdateLog.aspx]]></logurl>
+    <eula ver="3"><![CDATA[$server/eula.rtf]]></eula>
+  </option>
+</addon>
+XML
+# The vendor's hosts are settings: point the add-on server at the stand-in.
+"$WINE_BIN" reg add 'HKCU\Software\Quindel\Dravel' /v AddonServerHost /t REG_SZ /d "127.0.0.1:$port" /f >/dev/null 2>&1
 
 say "A low-integrity copy reports a start-page result: /sendlog"
 url="http://127.0.0.1:$port/InstallerPattern.aspx?url=7&no=2&pd=dv_Fennick&cr=0&sr=0&cv=1.0&ov=9.2.6.1&ch=demo"
@@ -51,6 +79,31 @@ echo "exit code $(run_norvane /sendlog "http://127.0.0.1:1/InstallerPattern.aspx
 say "Start-up decisions"
 echo "only a switch, no product:      exit $(run_norvane /explicitupdate), no window"
 echo "a switch Norvane does not know: exit $(run_norvane /installnow Fennick), no window"
+
+say "The agent found an update of Fennick: a background preparation (/bgprepare)"
+data=$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Quindel/Dravel
+mkdir -p "$data/Fennick"
+cat >"$data/Fennick/UpdateInfo.ini" <<INI
+[ProductInfo]
+EngName=Fennick
+LocalName=Fennick Photo
+Mutex=FennickRunning
+MainApp=Fennick.exe
+NewVersion=3.2.0
+Descript1=Faster start-up
+Descript2=Pictures open twice as fast.\nThe viewer remembers the last folder.
+LogoImageURL=$server/fennick_logo.bmp
+Updated=1
+[FileInfo]
+DownloadedPath=C:\\fennick_setup.exe
+INI
+: >"$demo/server.log"
+echo "exit code $(run_norvane /bgprepare Fennick), no window; the server saw:"
+sleep 0.5; sed 's/^/    /' "$demo/server.log"
+echo "Fennick's SetupOption.ini for the instance that shows the update:"
+sed 's/^/    /' "$data/Fennick/SetupOption.ini" | tr -d '\r'
+echo "files prepared in the data folder:"
+(cd "$data" && find . -type f | sort | sed 's/^/    /')
 
 say "The update window for Fennick (/EXPLICITUPDATE, the switch in any case)"
 "$WINE_BIN" "$norvane" /EXPLICITUPDATE Fennick >/dev/null 2>&1 &
@@ -76,4 +129,15 @@ code=0; "$WINE_BIN" "$(winpath "$tmp/Norvane.exe")" /explicitupdate Fennick >/de
 echo "exit $code, no window"
 
 kill "$first" "$server_pid" >/dev/null 2>&1 || true
+
+say "Pallix, the toolbar's install helper: one chore per switch, exit code always 0"
+pallix=$(winpath "$root/$bin/Pallix.exe")
+pallix_run() { local code=0; "$WINE_BIN" "$pallix" "$@" >/dev/null 2>&1 || code=$?; echo "Pallix $* -> exit $code"; }
+pallix_run -regstring hkcu 'Software\Quindel\Demo' Greeting 'hello from Pallix'
+pallix_run -regdword hkcu 'Software\Quindel\Demo' Count 12abc
+pallix_run -registsearchscope
+pallix_run -closeallbrowser
+pallix_run -Uninstall
+"$WINE_BIN" reg query 'HKCU\Software\Quindel\Demo' 2>/dev/null | tr -d '\r' | sed '/^$/d; s/^/    /'
+"$WINE_BIN" reg query 'HKCU\Software\Microsoft\Internet Explorer\SearchScopes' /s 2>/dev/null | tr -d '\r' | grep -E 'DisplayName|URL|DefaultScope' | sed 's/^/    /'
 say "Done"
