@@ -14,7 +14,7 @@ tools/build.sh --tests >/dev/null
 demo=$root/build/demo
 session=$demo/session
 mkdir -p "$demo"
-rm -f "$demo"/*.png "$demo"/server.log
+rm -f "$demo"/*.png "$demo"/server.log "$demo"/port
 tests/harness/session.sh start "$session" "$(tools/test-arch.sh)" >/dev/null
 trap 'tests/harness/session.sh stop "$session"' EXIT
 # shellcheck disable=SC1091
@@ -97,6 +97,7 @@ Updated=1
 [FileInfo]
 DownloadedPath=C:\\fennick_setup.exe
 INI
+sleep 1  # the stand-in picks up the option file
 : >"$demo/server.log"
 echo "exit code $(run_norvane /bgprepare Fennick), no window; the server saw:"
 sleep 0.5; sed 's/^/    /' "$demo/server.log"

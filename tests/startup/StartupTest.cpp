@@ -68,6 +68,17 @@ TEST_F(NorvaneRun, SwitchInCapitalsOpensTheWindowAndItsCloseButtonEndsIt) {
     MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&button), 2);
     EXPECT_EQ(button.right, client.right - 7);
     EXPECT_EQ(button.top, 6);
+    // The close button is drawn from the module's bitmaps and takes their size.
+    HMODULE module = LoadLibraryExA(Join(BinDir(), "ko-KR.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    HBITMAP normal = LoadBitmapA(module, MAKEINTRESOURCEA(IDB_CLOSE_NORMAL));
+    BITMAP size = {};
+    ASSERT_TRUE(normal && GetObjectA(normal, sizeof(size), &size));
+    EXPECT_EQ(button.right - button.left, size.bmWidth);
+    EXPECT_EQ(button.bottom - button.top, size.bmHeight);
+    EXPECT_NE(GetWindowLongA(close, GWL_STYLE) & BS_OWNERDRAW, 0);
+    DeleteObject(normal);
+    FreeLibrary(module);
     SaveScreenshot("skeleton-window.png");
 
     PostMessageA(close, BM_CLICK, 0, 0);

@@ -63,6 +63,9 @@ void CNorvaneDlg::ApplyRoundedOutline() {
 void CNorvaneDlg::PlaceCloseButton() {
     HWND button = Item(IDC_CLOSE);
     if (!button) return;
+    close_button_.Subclass(button);
+    close_button_.LoadButtonBitmaps(IDB_CLOSE_NORMAL, IDB_CLOSE_PRESSED, IDB_CLOSE_HOVER,
+                                    IDB_CLOSE_DISABLED);
     RECT client, rect;
     GetClientRect(hwnd(), &client);
     GetWindowRect(button, &rect);

@@ -11,6 +11,7 @@
 #include "updater/data/UpdateInfo.h"
 #include "updater/framework/Dialog.h"
 #include "updater/offers/SetupOptionManager.h"
+#include "updater/pages/ImageButton.h"
 
 // Requests the pages post to the window.
 constexpr UINT kMsgNextPage = WM_USER + 1000;
@@ -47,6 +48,7 @@ private:
     void ForwardToCurrentPage(UINT command);
 
     HICON icon_ = nullptr;
+    ImageButton close_button_;
     ProductSettings product_settings_;
     int mode_;
     CSetupOptionManager setup_options_;

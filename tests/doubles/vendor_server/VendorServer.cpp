@@ -1,5 +1,6 @@
 // Stand-in for the vendor's web servers outside the tests (the demo, benchmarks): serves the
-// files of a folder on 127.0.0.1 and appends one line per request to a log file.
+// files of a folder on 127.0.0.1 and appends one line per request to a log file. Files added
+// to the folder later are served too (an option file can name the server's own port).
 //   vendor_server.exe FOLDER LOGFILE PORTFILE [SECONDS]
 // PORTFILE receives the port it listens on; the server stops after SECONDS (default 600).
 #include <cstdio>
@@ -54,8 +55,13 @@ int main(int argc, char** argv) {
     const DWORD seconds = argc > 4 ? static_cast<DWORD>(atoi(argv[4])) : 600;
     const DWORD start = GetTickCount();
     size_t logged = 0;
+    DWORD last_scan = GetTickCount();
     while (GetTickCount() - start < seconds * 1000) {
         Sleep(100);
+        if (GetTickCount() - last_scan >= 500) {
+            ServeFolder(server, argv[1], "");
+            last_scan = GetTickCount();
+        }
         auto requests = server.Requests();
         if (requests.size() == logged) continue;
         FILE* log = fopen(argv[2], "a");
