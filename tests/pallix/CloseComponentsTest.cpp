@@ -41,7 +41,7 @@ TEST_F(CloseComponents, EachSwitchPostsItsCodeToItsWindowOnly) {
         DeleteFileA(record.c_str());
         Process running;
         ASSERT_TRUE(
-            StartDouble(running, folder, "component.exe", component.double_options + Recording()));
+            StartDoubleCopy(running, folder, "component.exe", component.double_options + Recording()));
         DWORD elapsed = 0;
         EXPECT_EQ(RunPallix(component.switch_text, &elapsed), std::optional<DWORD>(0));
         EXPECT_EQ(running.Wait(3000), std::optional<DWORD>(kOrderlyExit));
@@ -65,7 +65,7 @@ TEST_F(CloseComponents, NothingRunningMeansNoWait) {
 TEST_F(CloseComponents, DialogsWithoutTheChildClassAreLeftAlone) {
     Process plain;
     ASSERT_TRUE(
-        StartDouble(plain, folder, "plain.exe", "--dialog-child SomethingElse" + Recording()));
+        StartDoubleCopy(plain, folder, "plain.exe", "--dialog-child SomethingElse" + Recording()));
     EXPECT_EQ(RunPallix("-closedownloadmanager"), std::optional<DWORD>(0));
     EXPECT_EQ(RunPallix("-closetwitter"), std::optional<DWORD>(0));
     EXPECT_TRUE(plain.Running());
@@ -74,7 +74,7 @@ TEST_F(CloseComponents, DialogsWithoutTheChildClassAreLeftAlone) {
 
 TEST_F(CloseComponents, SlowComponentIsWaitedForAndNotTerminated) {
     Process slow;
-    ASSERT_TRUE(StartDouble(slow, folder, "slow.exe",
+    ASSERT_TRUE(StartDoubleCopy(slow, folder, "slow.exe",
                             "--class WendleDictionary --exit-delay 2000" + Recording()));
     DWORD elapsed = 0;
     EXPECT_EQ(RunPallix("-closedictionary", &elapsed), std::optional<DWORD>(0));
@@ -84,7 +84,7 @@ TEST_F(CloseComponents, SlowComponentIsWaitedForAndNotTerminated) {
 
 TEST_F(CloseComponents, ComponentIgnoringTheMessageIsTerminatedAfterTwentySeconds) {
     Process stubborn;
-    ASSERT_TRUE(StartDouble(stubborn, folder, "stubborn.exe",
+    ASSERT_TRUE(StartDoubleCopy(stubborn, folder, "stubborn.exe",
                             "--class WendleSimpleJoin --ignore" + Recording()));
     DWORD elapsed = 0;
     EXPECT_EQ(RunPallix("-closesimplejoin", &elapsed), std::optional<DWORD>(0));
@@ -95,7 +95,7 @@ TEST_F(CloseComponents, ComponentIgnoringTheMessageIsTerminatedAfterTwentySecond
 
 TEST_F(CloseComponents, DaemonWithAnotherTitleIsNotADaemon) {
     Process impostor;
-    ASSERT_TRUE(StartDouble(impostor, folder, "impostor.exe",
+    ASSERT_TRUE(StartDoubleCopy(impostor, folder, "impostor.exe",
                             "--class WendleDaemonClass --title Other" + Recording()));
     EXPECT_EQ(RunPallix("-closedaemon"), std::optional<DWORD>(0));
     EXPECT_TRUE(impostor.Running());
@@ -107,7 +107,7 @@ TEST_F(CloseComponents, OnlyTheRunningDaemonAndItsMutexAreWaitedFor) {
     HANDLE first_mutex = CreateMutexA(nullptr, TRUE, "WendleMutex");
     ASSERT_NE(first_mutex, nullptr);
     Process second;
-    ASSERT_TRUE(StartDouble(second, folder, "daemon2.exe",
+    ASSERT_TRUE(StartDoubleCopy(second, folder, "daemon2.exe",
                             "--class WendleDaemonClassA --mutex WendleMutexA --close-on 0x1001 "
                             "--exit-delay 500" +
                                 Recording()));
@@ -123,11 +123,11 @@ TEST_F(CloseComponents, OnlyTheRunningDaemonAndItsMutexAreWaitedFor) {
 
 TEST_F(CloseComponents, BothDaemonsAreAskedBeforeEitherIsWaitedFor) {
     Process first, second;
-    ASSERT_TRUE(StartDouble(first, folder, "daemon1.exe",
+    ASSERT_TRUE(StartDoubleCopy(first, folder, "daemon1.exe",
                             "--class WendleDaemonClass --mutex WendleMutex --close-on 0x1001 "
                             "--exit-delay 1500" +
                                 Recording()));
-    ASSERT_TRUE(StartDouble(second, folder, "daemon2.exe",
+    ASSERT_TRUE(StartDoubleCopy(second, folder, "daemon2.exe",
                             "--class WendleDaemonClassA --mutex WendleMutexA --close-on 0x1001 "
                             "--exit-delay 1500" +
                                 Recording()));
@@ -151,13 +151,13 @@ TEST_F(CloseComponents, UninstallClosesTheComponentsInItsOrder) {
         HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Internet Explorer\\Main", "New_Tab_Provider");
     Process media, twitter, scourel, daemon;
     ASSERT_TRUE(
-        StartDouble(media, folder, "media.exe", "--class WendleMediaDownloader" + Recording()));
+        StartDoubleCopy(media, folder, "media.exe", "--class WendleMediaDownloader" + Recording()));
     ASSERT_TRUE(
-        StartDouble(twitter, folder, "twitter.exe", "--dialog-child WNDL_TWITTER" + Recording()));
-    ASSERT_TRUE(StartDouble(daemon, folder, "daemon.exe",
+        StartDoubleCopy(twitter, folder, "twitter.exe", "--dialog-child WNDL_TWITTER" + Recording()));
+    ASSERT_TRUE(StartDoubleCopy(daemon, folder, "daemon.exe",
                             "--class WendleDaemonClass --close-on 1" + Recording()));
     ASSERT_TRUE(
-        StartDouble(scourel, folder, "scourel.exe", "--class WendleScourelClass" + Recording()));
+        StartDoubleCopy(scourel, folder, "scourel.exe", "--class WendleScourelClass" + Recording()));
     EXPECT_EQ(RunPallix("-uninstall"), std::optional<DWORD>(0));
     for (Process* p : {&media, &twitter, &scourel, &daemon}) {
         EXPECT_EQ(p->Wait(2000), std::optional<DWORD>(kOrderlyExit));
@@ -170,7 +170,7 @@ TEST_F(CloseComponents, BrowserTabsAreClosedThenRemainingBrowsersTerminated) {
     BrowserVersion version("9.11.9600.18376");
     Process browser;
     ASSERT_TRUE(
-        StartDouble(browser, folder, "iexplore.exe", "--tabs 2" + Recording(), "iexplore.exe"));
+        StartDoubleCopy(browser, folder, "iexplore.exe", "--tabs 2" + Recording(), "iexplore.exe"));
     EXPECT_EQ(RunPallix("-closeallbrowser"), std::optional<DWORD>(0));
     EXPECT_EQ(browser.Wait(2000), std::optional<DWORD>(kOrderlyExit));
     // From version 8 on only the tabs are asked; the frame goes with the last one.
@@ -179,7 +179,7 @@ TEST_F(CloseComponents, BrowserTabsAreClosedThenRemainingBrowsersTerminated) {
     DeleteFileA(record.c_str());
     Process stubborn;
     ASSERT_TRUE(
-        StartDouble(stubborn, folder, "IEXPLORE.EXE", "--ignore" + Recording(), "iexplore.exe"));
+        StartDoubleCopy(stubborn, folder, "IEXPLORE.EXE", "--ignore" + Recording(), "iexplore.exe"));
     DWORD elapsed = 0;
     EXPECT_EQ(RunPallix("-closeallbrowser", &elapsed), std::optional<DWORD>(0));
     EXPECT_GE(elapsed, 4500u);
@@ -190,12 +190,12 @@ TEST_F(CloseComponents, BrowserTabsAreClosedThenRemainingBrowsersTerminated) {
 TEST_F(CloseComponents, BeforeVersionEightTheFrameIsAskedToo) {
     BrowserVersion version("7.0.6000.16386");
     Process browser;
-    ASSERT_TRUE(StartDouble(browser, folder, "iexplore.exe",
+    ASSERT_TRUE(StartDoubleCopy(browser, folder, "iexplore.exe",
                             "--ie7 --tabs 1 --ignore" + Recording(), "iexplore.exe"));
     // Another program's browser-like window of a different file name is closed by its tabs but
     // never terminated.
     Process lookalike;
-    ASSERT_TRUE(StartDouble(lookalike, folder, "myiexplore.exe", "--ie7 --tabs 1 --ignore",
+    ASSERT_TRUE(StartDoubleCopy(lookalike, folder, "myiexplore.exe", "--ie7 --tabs 1 --ignore",
                             "iexplore.exe"));
     EXPECT_EQ(RunPallix("-closeallbrowser"), std::optional<DWORD>(0));
     EXPECT_EQ(browser.Wait(2000), std::optional<DWORD>(0));

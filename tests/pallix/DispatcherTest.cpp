@@ -69,7 +69,7 @@ protected:
 
 TEST_F(Dispatch, UnknownEmptyOrMisspelledSwitchesDoNothing) {
     Process twitter;
-    ASSERT_TRUE(StartDouble(twitter, folder, "twitter.exe",
+    ASSERT_TRUE(StartDoubleCopy(twitter, folder, "twitter.exe",
                             "--dialog-child WNDL_TWITTER --record " + Quote(record)));
     for (const std::string arguments :
          {"", "\"\"", "-Closetwitter", "-CLOSETWITTER", "/closetwitter", "closetwitter",
@@ -83,7 +83,7 @@ TEST_F(Dispatch, UnknownEmptyOrMisspelledSwitchesDoNothing) {
 
 TEST_F(Dispatch, OnlyTheFirstOfTwoSwitchesRuns) {
     Process twitter;
-    ASSERT_TRUE(StartDouble(twitter, folder, "twitter.exe",
+    ASSERT_TRUE(StartDoubleCopy(twitter, folder, "twitter.exe",
                             "--dialog-child WNDL_TWITTER --record " + Quote(record)));
     EXPECT_EQ(RunPallix("-closedaemon -closetwitter"), std::optional<DWORD>(0));
     EXPECT_TRUE(twitter.Running());

@@ -25,18 +25,6 @@ inline std::optional<DWORD> RunPallix(const std::string& arguments, DWORD* elaps
     return code;
 }
 
-// Starts a copy of a double in the folder and waits for its window.
-inline bool StartDouble(testsupport::Process& process, const testsupport::TempDir& folder,
-                        const std::string& file_name, const std::string& options,
-                        const std::string& double_name = "component.exe") {
-    using namespace testsupport;
-    const std::string path = folder.File(file_name);
-    if (!PathExists(path) && !CopyInto(Join(DoublesDir(), double_name), folder.path(), file_name)) {
-        return false;
-    }
-    if (!process.Start(Quote(path) + " " + options)) return false;
-    return WaitForWindow(process.pid(), 15000) != nullptr;
-}
 
 // Wide registry access for the key and value names the narrow helpers cannot carry (the Korean
 // menu captions), in the view a 32-bit program has.

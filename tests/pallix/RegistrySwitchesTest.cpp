@@ -222,7 +222,7 @@ TEST(Integrity, HighUnderAMediumShellStartsWithTheShellsToken) {
     const std::wstring browser(path.begin(), path.end());
     const std::string recorded = path + ".cmdline.txt";
     Process shell;
-    ASSERT_TRUE(StartDouble(shell, folder, "shell.exe", "--class Progman --title Program"));
+    ASSERT_TRUE(StartDoubleCopy(shell, folder, "shell.exe", "--class Progman --title Program"));
 
     EXPECT_EQ(pallix::LaunchForLevels(shell.pid(), pallix::kMediumIntegrity, pallix::kHighIntegrity,
                                       browser, L"\"" + browser + L"\" --tabs 1 token"),

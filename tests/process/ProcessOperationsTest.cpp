@@ -6,7 +6,6 @@
 
 using namespace proctool;
 using namespace testsupport;
-using processtest::StartNamedDouble;
 
 namespace {
 
@@ -24,9 +23,9 @@ std::string Record(const TempDir& folder) {
 TEST(ExactName, MatchesTheWholeNameWithoutRegardToCase) {
     TempDir folder;
     Process upper, backup, prefixed;
-    ASSERT_TRUE(StartNamedDouble(upper, folder, "IEXPLORE.EXE", "--ignore"));
-    ASSERT_TRUE(StartNamedDouble(backup, folder, "iexplore.exe.bak", "--ignore"));
-    ASSERT_TRUE(StartNamedDouble(prefixed, folder, "myiexplore.exe", "--ignore"));
+    ASSERT_TRUE(StartDoubleCopy(upper, folder, "IEXPLORE.EXE", "--ignore"));
+    ASSERT_TRUE(StartDoubleCopy(backup, folder, "iexplore.exe.bak", "--ignore"));
+    ASSERT_TRUE(StartDoubleCopy(prefixed, folder, "myiexplore.exe", "--ignore"));
 
     // Process-status names are full paths: nothing equals the bare name.
     EXPECT_TRUE(TerminateProcessesByExactName(L"iexplore.exe", kOnlyProcessStatus));
@@ -46,8 +45,8 @@ TEST(FragmentName, CloseFindsFileNamesAndFullPathsAndAsksBeforeTerminating) {
         TempDir folder;
         const std::string record = "--record " + Quote(folder.File("record.txt"));
         Process autoupdate, updater;
-        ASSERT_TRUE(StartNamedDouble(autoupdate, folder, "autoupdate.exe", record));
-        ASSERT_TRUE(StartNamedDouble(updater, folder, "updater.exe", "--class SecondUpdater"));
+        ASSERT_TRUE(StartDoubleCopy(autoupdate, folder, "autoupdate.exe", record));
+        ASSERT_TRUE(StartDoubleCopy(updater, folder, "updater.exe", "--class SecondUpdater"));
 
         EXPECT_TRUE(IsProcessRunning("autoupdate", options));
         EXPECT_TRUE(CloseProcessesByName("update", options));
@@ -63,7 +62,7 @@ TEST(FragmentName, CloseFindsFileNamesAndFullPathsAndAsksBeforeTerminating) {
 TEST(FragmentName, WideBuildBehavesLikeTheNarrowOne) {
     TempDir folder;
     Process helper;
-    ASSERT_TRUE(StartNamedDouble(helper, folder, "widefragment.exe", ""));
+    ASSERT_TRUE(StartDoubleCopy(helper, folder, "widefragment.exe", ""));
     EXPECT_TRUE(IsProcessRunning(L"widefragment"));
     EXPECT_FALSE(IsProcessRunning(L"WideFragment"));  // the fragment is taken as it stands
     EXPECT_TRUE(CloseProcessesByName(L"widefragment"));
@@ -73,7 +72,7 @@ TEST(FragmentName, WideBuildBehavesLikeTheNarrowOne) {
 TEST(FragmentName, AProcessIgnoringTheRequestIsTerminatedAfterFiveSeconds) {
     TempDir folder;
     Process stubborn;
-    ASSERT_TRUE(StartNamedDouble(stubborn, folder, "stubbornupdate.exe",
+    ASSERT_TRUE(StartDoubleCopy(stubborn, folder, "stubbornupdate.exe",
                                  "--ignore --record " + Quote(folder.File("record.txt"))));
     const DWORD start = GetTickCount();
     EXPECT_TRUE(CloseProcessesByName("stubbornupdate"));
@@ -95,7 +94,7 @@ TEST(FragmentName, EmptyOrUnmatchedFragmentsFindNothingAndNeverTheCaller) {
 TEST(ProcessWindows, PostingToAProcessWithoutWindowsFindsNone) {
     TempDir folder;
     Process helper;
-    ASSERT_TRUE(StartNamedDouble(helper, folder, "postee.exe", ""));
+    ASSERT_TRUE(StartDoubleCopy(helper, folder, "postee.exe", ""));
     const DWORD pid = helper.pid();
     EXPECT_TRUE(PostToProcessWindows(pid));
     ASSERT_EQ(helper.Wait(3000), std::optional<DWORD>(kOrderlyExit));

@@ -7,7 +7,6 @@
 
 using namespace proctool;
 using namespace testsupport;
-using processtest::StartNamedDouble;
 using processtest::Wide;
 
 namespace {
@@ -35,8 +34,8 @@ TEST(WindowSearch, FindsEveryTopLevelWindowOfAClassAndOnlyDirectChildren) {
     TempDir folder;
     const std::string cls = UniqueName("SearchClass");
     Process first, second;
-    ASSERT_TRUE(StartNamedDouble(first, folder, "first.exe", "--class " + cls + " --title One"));
-    ASSERT_TRUE(StartNamedDouble(second, folder, "second.exe", "--class " + cls + " --title Two"));
+    ASSERT_TRUE(StartDoubleCopy(first, folder, "first.exe", "--class " + cls + " --title One"));
+    ASSERT_TRUE(StartDoubleCopy(second, folder, "second.exe", "--class " + cls + " --title Two"));
     const auto windows = FindWindowsByClass<wchar_t>(nullptr, Wide(cls).c_str());
     EXPECT_EQ(windows.size(), 2u);
     EXPECT_EQ(FindWindowsByClass<char>(nullptr, cls.c_str()), windows);
@@ -45,7 +44,7 @@ TEST(WindowSearch, FindsEveryTopLevelWindowOfAClassAndOnlyDirectChildren) {
     // A dialog's control that sits one level down is not a direct child of the dialog.
     const std::string child = UniqueName("NestedChild");
     Process dialog;
-    ASSERT_TRUE(StartNamedDouble(dialog, folder, "dialog.exe", "--dialog-child " + child));
+    ASSERT_TRUE(StartDoubleCopy(dialog, folder, "dialog.exe", "--dialog-child " + child));
     HWND host = FindDialogHostingChild(Wide(child).c_str());
     ASSERT_NE(host, nullptr);
     EXPECT_TRUE(FindWindowsByClass<wchar_t>(host, Wide(child).c_str()).empty());
@@ -57,12 +56,12 @@ TEST(WindowSearch, DialogsAreRecognisedOnlyByTheirChildClass) {
     const std::string wanted = UniqueName("WantedChild");
     const std::string other = UniqueName("OtherChild");
     Process without, with_first, with_second;
-    ASSERT_TRUE(StartNamedDouble(without, folder, "without.exe", "--dialog-child " + other));
+    ASSERT_TRUE(StartDoubleCopy(without, folder, "without.exe", "--dialog-child " + other));
     EXPECT_EQ(FindDialogHostingChild(Wide(wanted).c_str()), nullptr);
     EXPECT_EQ(FindDialogHostingChild(wanted.c_str()), nullptr);
 
-    ASSERT_TRUE(StartNamedDouble(with_first, folder, "with1.exe", "--dialog-child " + wanted));
-    ASSERT_TRUE(StartNamedDouble(with_second, folder, "with2.exe", "--dialog-child " + wanted));
+    ASSERT_TRUE(StartDoubleCopy(with_first, folder, "with1.exe", "--dialog-child " + wanted));
+    ASSERT_TRUE(StartDoubleCopy(with_second, folder, "with2.exe", "--dialog-child " + wanted));
     HWND found = FindDialogHostingChild(Wide(wanted).c_str());
     ASSERT_NE(found, nullptr);
     // The first such dialog in top-level order.
@@ -83,8 +82,8 @@ TEST(WindowSearch, DialogsAreRecognisedOnlyByTheirChildClass) {
 TEST(BrowserTabs, LayoutFollowsTheInstalledVersion) {
     TempDir folder;
     Process modern, old;
-    ASSERT_TRUE(StartNamedDouble(modern, folder, "iexplore.exe", "--tabs 2", "iexplore.exe"));
-    ASSERT_TRUE(StartNamedDouble(old, folder, "ie7.exe", "--tabs 3 --ie7", "iexplore.exe"));
+    ASSERT_TRUE(StartDoubleCopy(modern, folder, "iexplore.exe", "--tabs 2", "iexplore.exe"));
+    ASSERT_TRUE(StartDoubleCopy(old, folder, "ie7.exe", "--tabs 3 --ie7", "iexplore.exe"));
     HWND modern_frame = WaitForWindow(modern.pid(), 5000);
     HWND old_frame = WaitForWindow(old.pid(), 5000);
     ASSERT_TRUE(modern_frame && old_frame);

@@ -363,6 +363,16 @@ void Process::Terminate() {
 
 std::string Quote(const std::string& text) { return "\"" + text + "\""; }
 
+bool StartDoubleCopy(Process& process, const TempDir& folder, const std::string& file_name,
+                     const std::string& options, const std::string& double_name) {
+    const std::string path = folder.File(file_name);
+    if (!PathExists(path) && !CopyInto(Join(DoublesDir(), double_name), folder.path(), file_name)) {
+        return false;
+    }
+    if (!process.Start(Quote(path) + " " + options)) return false;
+    return WaitForWindow(process.pid(), 15000) != nullptr;
+}
+
 std::optional<DWORD> RunToEnd(const std::string& command_line, DWORD timeout_ms,
                          const Process::Options& options) {
     Process process;

@@ -122,6 +122,10 @@ private:
 };
 
 std::string Quote(const std::string& text);
+// Starts a copy of a stand-in program (from DoublesDir) as folder\file_name with the options and
+// waits for its first visible window, so that it can be found at once.
+bool StartDoubleCopy(Process& process, const TempDir& folder, const std::string& file_name,
+                     const std::string& options, const std::string& double_name = "component.exe");
 // Starts, waits and returns the exit code; nullopt on a start failure or time-out (the program
 // is then terminated).
 std::optional<DWORD> RunToEnd(const std::string& command_line, DWORD timeout_ms,
