@@ -27,7 +27,7 @@ std::vector<BYTE> Layout(int slot, bool visible, size_t size = 1000) {
     DWORD bits = visible ? (1u << (16 + slot)) : 0;
     // Other slots' bits must not matter.
     bits |= visible ? 0 : 0xFFFF0000u & ~(1u << (16 + slot));
-    memcpy(layout.data() + 16, &bits, 4);
+    if (size >= 20) memcpy(layout.data() + 16, &bits, 4);
     return layout;
 }
 

@@ -4,37 +4,38 @@
 
 namespace {
 
-REGSAM ReadAccess(bool view64) { return view64 ? kRegRead64 : (kRegRead | kProgramRegistryView); }
-REGSAM AllAccess(bool view64) { return view64 ? kRegAll64 : (kRegAll | kProgramRegistryView); }
+REGSAM ReadAccess(bool view64) { return view64 ? kRegRead64 : kRegRead; }
+REGSAM AllAccess(bool view64) { return view64 ? kRegAll64 : kRegAll; }
 
-class ScopedKey {
-public:
-    ScopedKey() = default;
-    ~ScopedKey() {
-        if (key_) RegCloseKey(key_);
-    }
-    ScopedKey(const ScopedKey&) = delete;
-    ScopedKey& operator=(const ScopedKey&) = delete;
-    HKEY* receive() { return &key_; }
-    HKEY get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
+// Keys opened without a view flag get the program's own view.
+REGSAM WithProgramView(REGSAM access) {
+    return (access & (KEY_WOW64_32KEY | KEY_WOW64_64KEY)) ? access : access | kProgramRegistryView;
+}
 
 // Opens (creating when missing) a key under HKEY_CURRENT_USER for writing.
-bool OpenForWrite(const std::string& subkey, bool view64, ScopedKey& key) {
-    if (subkey.empty()) return false;
-    return RegCreateKeyExA(HKEY_CURRENT_USER, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                           AllAccess(view64), nullptr, key.receive(), nullptr) == ERROR_SUCCESS;
+bool OpenForWrite(const std::string& subkey, bool view64, ScopedRegKey& key) {
+    return !subkey.empty() && key.Create(HKEY_CURRENT_USER, subkey, AllAccess(view64));
 }
 
 }  // namespace
 
+ScopedRegKey::~ScopedRegKey() {
+    if (key_) RegCloseKey(key_);
+}
+
+bool ScopedRegKey::Open(HKEY root, const std::string& subkey, REGSAM access) {
+    return RegOpenKeyExA(root, subkey.c_str(), 0, WithProgramView(access), &key_) == ERROR_SUCCESS;
+}
+
+bool ScopedRegKey::Create(HKEY root, const std::string& subkey, REGSAM access) {
+    return RegCreateKeyExA(root, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                           WithProgramView(access), nullptr, &key_, nullptr) == ERROR_SUCCESS;
+}
+
 std::string ReadRegString(HKEY root, const std::string& subkey, const std::string& value_name,
                           const std::string& default_value, bool view64) {
-    ScopedKey key;
-    if (RegOpenKeyExA(root, subkey.c_str(), 0, ReadAccess(view64), key.receive()) != ERROR_SUCCESS) {
+    ScopedRegKey key;
+    if (!key.Open(root, subkey, ReadAccess(view64))) {
         return default_value;
     }
     // One byte more than the value may fill, so that data without a terminating NUL still ends.
@@ -49,8 +50,8 @@ std::string ReadRegString(HKEY root, const std::string& subkey, const std::strin
 
 DWORD ReadRegDword(HKEY root, const std::string& subkey, const std::string& value_name,
                    DWORD default_value, bool view64) {
-    ScopedKey key;
-    if (RegOpenKeyExA(root, subkey.c_str(), 0, ReadAccess(view64), key.receive()) != ERROR_SUCCESS) {
+    ScopedRegKey key;
+    if (!key.Open(root, subkey, ReadAccess(view64))) {
         return default_value;
     }
     DWORD value = 0;
@@ -64,7 +65,7 @@ DWORD ReadRegDword(HKEY root, const std::string& subkey, const std::string& valu
 
 bool WriteRegString(const std::string& subkey, const std::string& value_name,
                     const std::string& text, bool view64) {
-    ScopedKey key;
+    ScopedRegKey key;
     if (!OpenForWrite(subkey, view64, key)) return false;
     return RegSetValueExA(key.get(), value_name.empty() ? nullptr : value_name.c_str(), 0, REG_SZ,
                           reinterpret_cast<const BYTE*>(text.c_str()),
@@ -73,7 +74,7 @@ bool WriteRegString(const std::string& subkey, const std::string& value_name,
 
 bool WriteRegDword(const std::string& subkey, const std::string& value_name, DWORD number,
                    bool delete_value, bool view64) {
-    ScopedKey key;
+    ScopedRegKey key;
     if (!OpenForWrite(subkey, view64, key)) return false;
     if (delete_value) {
         RegDeleteValueA(key.get(), value_name.c_str());
@@ -84,9 +85,8 @@ bool WriteRegDword(const std::string& subkey, const std::string& value_name, DWO
 }
 
 bool RegValueExists(const std::string& subkey, const std::string& value_name, bool view64) {
-    ScopedKey key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, subkey.c_str(), 0, ReadAccess(view64), key.receive()) !=
-        ERROR_SUCCESS) {
+    ScopedRegKey key;
+    if (!key.Open(HKEY_CURRENT_USER, subkey, ReadAccess(view64))) {
         return false;
     }
     BYTE buffer[kRegStringBuffer];
@@ -96,9 +96,8 @@ bool RegValueExists(const std::string& subkey, const std::string& value_name, bo
 }
 
 bool EnumRegSubkey(const std::string& subkey, DWORD index, std::string& name, bool view64) {
-    ScopedKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, ReadAccess(view64), key.receive()) !=
-        ERROR_SUCCESS) {
+    ScopedRegKey key;
+    if (!key.Open(HKEY_LOCAL_MACHINE, subkey, ReadAccess(view64))) {
         return false;
     }
     char buffer[256] = {};

@@ -11,6 +11,24 @@ constexpr REGSAM kRegRead64 = KEY_READ | KEY_WOW64_64KEY;   // 0x20119
 constexpr REGSAM kRegAll = KEY_ALL_ACCESS;                  // 0xF003F
 constexpr REGSAM kRegAll64 = KEY_ALL_ACCESS | KEY_WOW64_64KEY;  // 0xF013F
 
+// A registry key that is closed on every path out of the scope that opened it.
+class ScopedRegKey {
+public:
+    ScopedRegKey() = default;
+    ~ScopedRegKey();
+    ScopedRegKey(const ScopedRegKey&) = delete;
+    ScopedRegKey& operator=(const ScopedRegKey&) = delete;
+
+    // Both use the program's own registry view unless `access` names one.
+    bool Open(HKEY root, const std::string& subkey, REGSAM access);
+    bool Create(HKEY root, const std::string& subkey, REGSAM access = KEY_ALL_ACCESS);
+    HKEY get() const { return key_; }
+    HKEY* receive() { return &key_; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
 // Size of the buffer a string value is read into; longer data reads as the default.
 constexpr DWORD kRegStringBuffer = 260;
 

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "common/RegistryView.h"
+#include "updater/data/Registry.h"
 #include "updater/platform/BasicHelpers.h"
 
 const char kWendleBandClsid[] = "{38FBE93D-4CA1-4414-AF6A-94920C5BD8DA}";
@@ -28,28 +28,6 @@ constexpr size_t kVisibilityOffset = 16;
 constexpr size_t kFirstSlotOffset = 276;
 constexpr int kSlotCount = 15;
 
-class Key {
-public:
-    Key() = default;
-    ~Key() {
-        if (key_) RegCloseKey(key_);
-    }
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
-    bool Open(HKEY root, const std::string& subkey, REGSAM access) {
-        return RegOpenKeyExA(root, subkey.c_str(), 0, access | kProgramRegistryView, &key_) ==
-               ERROR_SUCCESS;
-    }
-    bool Create(HKEY root, const std::string& subkey) {
-        return RegCreateKeyExA(root, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                               KEY_ALL_ACCESS | kProgramRegistryView, nullptr, &key_,
-                               nullptr) == ERROR_SUCCESS;
-    }
-    HKEY get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
 
 bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
 
@@ -65,7 +43,7 @@ bool ReadString(HKEY key, const char* name, std::string* text) {
 }
 
 bool ServerFileExists(const std::string& subkey) {
-    Key key;
+    ScopedRegKey key;
     if (!key.Open(HKEY_CLASSES_ROOT, subkey, KEY_READ)) return false;
     std::string path;
     if (!ReadString(key.get(), nullptr, &path)) return false;
@@ -74,7 +52,7 @@ bool ServerFileExists(const std::string& subkey) {
 }
 
 bool SwitchedOffInAddonSettings(const char* clsid) {
-    Key key;
+    ScopedRegKey key;
     if (!key.Open(HKEY_CURRENT_USER, std::string(kAddonSettingsKey) + clsid, KEY_READ)) return false;
     DWORD flags = 0;
     DWORD size = sizeof(flags);
@@ -94,7 +72,7 @@ bool ParseClsid(const char* text, GUID* guid) {
 
 bool IsWendleRegistered() {
     {
-        Key key;
+        ScopedRegKey key;
         if (!key.Open(HKEY_LOCAL_MACHINE, kWendleKey, KEY_READ)) return false;
         if (!ReadString(key.get(), "RootDir", nullptr) || !ReadString(key.get(), "Version", nullptr)) {
             return false;
@@ -110,14 +88,14 @@ bool IsWendleSwitchedOff(const std::string& product_name, bool offer_loaded) {
         return false;
     }
     {
-        Key toolbar;
+        ScopedRegKey toolbar;
         if (!toolbar.Open(HKEY_LOCAL_MACHINE, kBrowserToolbarKey, KEY_READ)) return true;
         if (!ReadString(toolbar.get(), kWendleBandClsid, nullptr)) return true;
     }
     if (SwitchedOffInAddonSettings(kWendleBandClsid) || SwitchedOffInAddonSettings(kWendleHelperClsid)) {
         return true;
     }
-    Key helper;
+    ScopedRegKey helper;
     if (helper.Open(HKEY_LOCAL_MACHINE, std::string(kHelperObjectsKey) + "\\" + kWendleHelperClsid,
                     KEY_READ) &&
         IsWendleBandShown()) {
@@ -143,7 +121,7 @@ bool BandShownInLayout(const BYTE* layout, size_t size, const GUID& band) {
 bool IsWendleBandShown() {
     std::string version;
     {
-        Key browser;
+        ScopedRegKey browser;
         if (browser.Open(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Internet Explorer", KEY_READ)) {
             char buffer[51] = {};
             DWORD size = 50;
@@ -156,7 +134,7 @@ bool IsWendleBandShown() {
     const char* value_name =
         version.size() < 6 || version[0] < '7' ? "ITBarLayout" : "ITBar7Layout";
 
-    Key layout_key;
+    ScopedRegKey layout_key;
     if (!layout_key.Open(HKEY_CURRENT_USER, kLayoutKey, KEY_READ)) return false;
     BYTE layout[kLayoutBuffer] = {};
     DWORD size = sizeof(layout);
@@ -177,22 +155,22 @@ void SwitchWendleOn() {
         SHDeleteKeyA(HKEY_CURRENT_USER, settings.c_str());
     }
     {
-        Key wendle;
+        ScopedRegKey wendle;
         if (wendle.Open(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quindel\\Wendle", KEY_WRITE)) {
             RegSetValueExA(wendle.get(), "Reinstall", 0, REG_SZ, reinterpret_cast<const BYTE*>("1"), 2);
         }
     }
     {
-        Key toolbar;
+        ScopedRegKey toolbar;
         if (toolbar.Create(HKEY_LOCAL_MACHINE, kBrowserToolbarKey)) {
             RegSetValueExA(toolbar.get(), kWendleBandClsid, 0, REG_SZ,
                            reinterpret_cast<const BYTE*>("Wendle"), 7);
         }
     }
     {
-        Key helpers;
+        ScopedRegKey helpers;
         if (helpers.Create(HKEY_LOCAL_MACHINE, kHelperObjectsKey)) {
-            Key helper;
+            ScopedRegKey helper;
             if (helper.Create(helpers.get(), kWendleHelperClsid)) {
                 RegSetValueExA(helper.get(), nullptr, 0, REG_SZ,
                                reinterpret_cast<const BYTE*>("Wendle BHO"), 11);
