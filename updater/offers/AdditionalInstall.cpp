@@ -216,6 +216,24 @@ bool CAdditionalInstall::DownloadSetup(IBindStatusCallback* progress) {
     return true;
 }
 
+HANDLE CAdditionalInstall::StartCheckedSetup(const std::string& parameters, bool digest_required) {
+    if (!loaded || selected.SetupDownloadPath.empty() || !FileExists(selected.SetupDownloadPath)) {
+        return nullptr;
+    }
+    // The file stays locked against changes from the digest check until its process runs.
+    LockedSetupFile file;
+    if (!file.Open(selected.SetupDownloadPath)) return nullptr;
+    if ((digest_required || !selected.SetupChecksum.empty()) &&
+        !DigestMatches(file.Digest(), selected.SetupChecksum)) {
+        file.Release();
+        DeleteFileA(selected.SetupDownloadPath.c_str());
+        return nullptr;
+    }
+    HANDLE process = nullptr;
+    if (!StartHidden(selected.SetupDownloadPath, parameters, &process)) return nullptr;
+    return process ? process : INVALID_HANDLE_VALUE;
+}
+
 // ---- middle offer ----
 
 bool CMediumInstall::IsSwitchedOffToolbar(const std::string& product_name) const {
@@ -292,22 +310,10 @@ bool CMediumInstall::RunsBeforeSetup() {
 }
 
 bool CMediumInstall::RunSetup() {
-    if (!loaded || selected.SetupDownloadPath.empty() || !FileExists(selected.SetupDownloadPath)) {
-        return false;
-    }
-    // The file stays locked against changes from the digest check until its process runs.
-    LockedSetupFile file;
-    if (!file.Open(selected.SetupDownloadPath)) return false;
-    if (!DigestMatches(file.Digest(), selected.SetupChecksum)) {
-        file.Release();
-        DeleteFileA(selected.SetupDownloadPath.c_str());
-        return false;
-    }
-    HANDLE process = nullptr;
-    const bool started = StartHidden(selected.SetupDownloadPath,
-                                     "/verysilent /norestart /addothersetup /NOINSTDRAVEL", &process);
-    file.Release();
-    if (!started || !process) return false;
+    // An empty digest never matches: a middle setup always runs checked.
+    HANDLE process = StartCheckedSetup("/verysilent /norestart /addothersetup /NOINSTDRAVEL", true);
+    // Without a process handle the exit code cannot be read, and only exit code 0 counts.
+    if (!process || process == INVALID_HANDLE_VALUE) return false;
     while (WaitForSingleObject(process, kWaitSliceMs) == WAIT_TIMEOUT) {
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -415,24 +421,11 @@ std::string CEndInstall::GetTitle() {
 }
 
 bool CEndInstall::RunSetup(HWND owner) {
-    if (!loaded || selected.SetupDownloadPath.empty() || !FileExists(selected.SetupDownloadPath)) {
-        return false;
-    }
-    LockedSetupFile file;
-    if (!file.Open(selected.SetupDownloadPath)) return false;
     // An end offer (which may come from the advertisement page) without a digest runs unchecked.
-    if (!selected.SetupChecksum.empty() && !DigestMatches(file.Digest(), selected.SetupChecksum)) {
-        file.Release();
-        DeleteFileA(selected.SetupDownloadPath.c_str());
-        return false;
-    }
-    HANDLE process = nullptr;
-    const std::string parameters =
-        "/silent /addsetup /NOINSTDRAVEL /parentproduct=\"" + parent_product + "\"";
-    const bool started = StartHidden(selected.SetupDownloadPath, parameters, &process);
-    file.Release();
-    if (!started) return false;
-    if (process) {
+    HANDLE process = StartCheckedSetup(
+        "/silent /addsetup /NOINSTDRAVEL /parentproduct=\"" + parent_product + "\"", false);
+    if (!process) return false;
+    if (process != INVALID_HANDLE_VALUE) {
         while (WaitForSingleObject(process, kWaitSliceMs) == WAIT_TIMEOUT) {
             MSG msg;
             if (PeekMessageA(&msg, owner, 0, 0, PM_REMOVE)) {

@@ -76,6 +76,10 @@ public:
     bool checkbox_shown = false;
 
 protected:
+    // Checks the downloaded setup's digest (an empty one passes only when not required; a
+    // mismatch deletes the file) and starts it hidden with the parameters. The process handle,
+    // INVALID_HANDLE_VALUE when started without one, or null when nothing was started.
+    HANDLE StartCheckedSetup(const std::string& parameters, bool digest_required);
     virtual const char* FolderName() const = 0;
     // A partial download is removed at once (end offers) or left for the next digest check.
     virtual bool KeepsPartialDownload() const = 0;
