@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "common/ScopedHandle.h"
 #include "helper/HelperRegistry.h"
 #include "helper/SystemFacts.h"
 
@@ -24,21 +25,6 @@ HRESULT LastErrorResult() {
     return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
 }
 
-class ScopedHandle {
-public:
-    ScopedHandle() = default;
-    explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
-    ~ScopedHandle() {
-        if (handle_ && handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    }
-    ScopedHandle(const ScopedHandle&) = delete;
-    ScopedHandle& operator=(const ScopedHandle&) = delete;
-    HANDLE get() const { return handle_; }
-    HANDLE* receive() { return &handle_; }
-
-private:
-    HANDLE handle_ = nullptr;
-};
 
 DWORD ShellProcessId() {
     DWORD process_id = 0;

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "common/ScopedHandle.h"
 #include "updater/platform/BasicHelpers.h"
 
 namespace {
@@ -61,20 +62,6 @@ private:
     bool loaded_ = false;
 };
 
-class ScopedHandle {
-public:
-    ScopedHandle() = default;
-    ~ScopedHandle() {
-        if (handle_) CloseHandle(handle_);
-    }
-    ScopedHandle(const ScopedHandle&) = delete;
-    ScopedHandle& operator=(const ScopedHandle&) = delete;
-    HANDLE get() const { return handle_; }
-    HANDLE* receive() { return &handle_; }
-
-private:
-    HANDLE handle_ = nullptr;
-};
 
 bool ReadVersion(OSVERSIONINFOEXA& version) {
     ZeroMemory(&version, sizeof(version));
