@@ -22,18 +22,27 @@ fi
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
-configure() {  # dir toolchain tests
+configure() {  # dir toolchain tests thread-model
+  local settings="$2 tests=$3 threads=$4 MinSizeRel"
+  # A tree configured with other settings (an older checkout) starts afresh; the test tree
+  # inside build/ is left alone when the shipped tree is reconfigured.
+  if [ -f "$1/CMakeCache.txt" ] && [ "$(cat "$1/.ostrey-settings" 2>/dev/null)" != "$settings" ]; then
+    rm -rf "$1/CMakeCache.txt" "$1/CMakeFiles"
+  fi
   if [ ! -f "$1/CMakeCache.txt" ]; then
     cmake -S "$root" -B "$1" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-$2.cmake" \
-          -DCMAKE_BUILD_TYPE=Release -DOSTREY_BUILD_TESTS="$3" >/dev/null
+          -DCMAKE_BUILD_TYPE=MinSizeRel -DOSTREY_BUILD_TESTS="$3" -DOSTREY_THREAD_MODEL="$4" >/dev/null
+    echo "$settings" >"$1/.ostrey-settings"
   fi
 }
 
-configure build i686 OFF
+# The shipped files: win32 thread model (nothing Windows XP lacks), built for size.
+configure build i686 OFF win32
 cmake --build build -j "$jobs"
 
 if [ "$with_tests" = 1 ]; then
   arch=$(tools/test-arch.sh)
-  configure build/test "$arch" ON
+  # The test tree may use std::thread in test code.
+  configure build/test "$arch" ON posix
   cmake --build build/test -j "$jobs"
 fi

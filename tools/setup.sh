@@ -39,15 +39,4 @@ if [ ${#missing[@]} -gt 0 ] || [ -n "${NEED_UPDATE:-}" ]; then
   fi
 fi
 
-# The posix thread model of the cross compiler gives the tests std::thread and std::mutex;
-# the shipped programs link everything statically either way.
-if command -v update-alternatives >/dev/null; then
-  for arch in i686 x86_64; do
-    for t in g++ gcc; do
-      if [ -x "/usr/bin/$arch-w64-mingw32-$t-posix" ]; then
-        $SUDO update-alternatives --set "$arch-w64-mingw32-$t" "/usr/bin/$arch-w64-mingw32-$t-posix" >/dev/null 2>&1 || true
-      fi
-    done
-  done
-fi
 echo "setup: ready"

@@ -14,7 +14,7 @@ tools/check-shipped.sh build/bin || status=1
 
 echo "== Windows tests under Wine"
 log=build/test/ctest-last.log
-ctest --test-dir build/test --output-on-failure "$@" 2>&1 | tee "$log"
+ctest --test-dir build/test --output-on-failure --no-tests=error "$@" 2>&1 | tee "$log"
 [ "${PIPESTATUS[0]}" = 0 ] || status=1
 
 if [ -x tools/test-native.sh ]; then
