@@ -55,9 +55,25 @@ void CDialog::DestroyWindow() {
 
 bool CDialog::OnMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
 
-void CDialog::OnOK() { EndDialog(IDOK); }
+bool CDialog::OnInitDialog() {
+    UpdateData(false);
+    return true;
+}
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+bool CDialog::UpdateData(bool save) {
+    if (!hwnd_) return false;
+    DataExchange dx(hwnd_, save);
+    DoDataExchange(dx);
+    return true;
+}
+
+void CDialog::OnOK() {
+    if (modal_) EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() {
+    if (modal_) EndDialog(IDCANCEL);
+}
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     CDialog* self = nullptr;

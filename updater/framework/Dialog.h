@@ -3,6 +3,8 @@
 // message to OnMessage with an explicit handled flag.
 #include <windows.h>
 
+#include "updater/framework/DataExchange.h"
+
 // Notifications a parent sends back to the control they came from, so that an owner-drawn
 // control draws itself. The base is the one common control containers use for reflection.
 constexpr UINT kReflectBase = WM_USER + 0x1C00;
@@ -29,12 +31,19 @@ public:
     UINT template_id() const { return template_id_; }
     bool is_modal() const { return modal_; }
 
+    // Members to controls (save false) or controls to members (save true), through
+    // DoDataExchange. False without a window.
+    bool UpdateData(bool save);
+
 protected:
-    // Returns the WM_INITDIALOG result: true lets the system set the default focus.
-    virtual bool OnInitDialog() { return true; }
+    // Returns the WM_INITDIALOG result: true lets the system set the default focus. The base
+    // puts the members into the controls (and attaches the bound control objects).
+    virtual bool OnInitDialog();
+    virtual void DoDataExchange(DataExchange&) {}
     // Returns true when the message was handled; result is then the message's result.
     virtual bool OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result);
-    // Enter and Escape (IDOK and IDCANCEL commands) when OnMessage left them alone.
+    // Enter and Escape (IDOK and IDCANCEL commands) when OnMessage left them alone. A modal
+    // dialog ends; a modeless one (a page) is left to its own handling.
     virtual void OnOK();
     virtual void OnCancel();
 

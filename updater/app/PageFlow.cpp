@@ -1,0 +1,142 @@
+#include "updater/app/PageFlow.h"
+
+#include "updater/app/UpdateMode.h"
+
+int PageFlow::FirstPageOf(int mode) {
+    switch (mode) {
+    case ExplicitUpdate: return kLoadingPage;
+    case UpdateNotice: return kDescriptionPage;
+    case AdminProgress: return kProgressPage;
+    default: return -1;
+    }
+}
+
+void PageFlow::OnFirstShow() {
+    if (first_show_done_) return;
+    first_show_done_ = true;
+    const int first = FirstPageOf(mode_);
+    if (first >= 0) ShowPage(first);
+}
+
+void PageFlow::ShowPage(int page) {
+    if (page < 0 || page >= host_.PageCount()) return;
+    switch (page) {
+    case kLoadingPage:
+        host_.EnableCloseButton(false);
+        break;
+    case kCompletePage:
+        if (mode_ == UpdateNotice) host_.ClearNewProjectValues();
+        host_.EnableCloseButton(true);
+        break;
+    case kProgressPage: {
+        bool skip_preparation = false;
+        if (!EnterProgressStep(&skip_preparation)) return;
+        if (!skip_preparation) {
+            if (host_.ProductIsRunning()) host_.CloseRunningProduct();
+            host_.EnableCloseButton(false);
+            host_.StartAdvertisement();
+        }
+        break;
+    }
+    default:
+        host_.EnableCloseButton(true);
+        break;
+    }
+    Switch(page);
+}
+
+bool PageFlow::EnterProgressStep(bool* skip_preparation) {
+    if (host_.InstalledVersionIsCurrent()) {
+        host_.Post(PageRequest::AlreadyCurrent);
+        return false;
+    }
+    if ((mode_ == ExplicitUpdate || mode_ == UpdateNotice) && host_.ProductIsRunning() &&
+        !host_.AskToCloseRunningProduct()) {
+        // The user chose to keep the product: close without asking a second time.
+        confirm_close_ = false;
+        host_.Post(PageRequest::Close);
+        return false;
+    }
+    if (host_.NeedsElevatedCopy()) {
+        host_.SaveSetupOptions();
+        const int result = host_.StartElevatedCopy();
+        if (result > 32) {
+            // The elevated copy takes over; it waits for this process's mutex.
+            host_.End(kEndOk);
+            return false;
+        }
+        if (result == kElevationRefused) {
+            host_.ReportElevationRefused();
+            return false;
+        }
+        // Elevation is not available: the progress page asks for it when it starts the setup.
+        *skip_preparation = true;
+    }
+    return true;
+}
+
+void PageFlow::Switch(int page) {
+    host_.SwitchPage(current_, page);
+    current_ = page;
+}
+
+void PageFlow::NextPage() {
+    if (current_ >= kCompletePage) return;
+    int next = current_ + 1;
+    switch (current_) {
+    case kLoadingPage:
+        host_.RefreshPagesAfterLoading();
+        next = kDescriptionPage;
+        break;
+    case kOptionPage:
+        next = host_.LicenceMustBeShown() ? kLicensePage : kProgressPage;
+        break;
+    case kLicensePage:
+        // The page keeps the user until the licence is accepted; showing it again would only
+        // load it again.
+        if (host_.AskLicencePage() == 1) return;
+        next = kProgressPage;
+        break;
+    default:
+        break;
+    }
+    ShowPage(next);
+}
+
+void PageFlow::ShowAlreadyCurrent() {
+    host_.RefreshAlreadyCurrentPage();
+    if (host_.PageCount() <= kAlreadyCurrentPage) return;
+    host_.EnableCloseButton(true);
+    Switch(kAlreadyCurrentPage);
+}
+
+void PageFlow::ShowError() {
+    if (host_.PageCount() <= kErrorPage) return;
+    host_.EnableCloseButton(true);
+    Switch(kErrorPage);
+}
+
+void PageFlow::Close() {
+    switch (current_) {
+    case kLoadingPage:
+    case kProgressPage:
+        host_.End(kEndCancel);
+        return;
+    case kDescriptionPage:
+    case kOptionPage:
+    case kLicensePage:
+        if (confirm_close_ && !host_.ConfirmCancel()) return;
+        // The agent waits a week before it tells the user about this update again.
+        if (mode_ == UpdateNotice) host_.SetAfterUpdateDay(false);
+        host_.End(kEndCancel);
+        return;
+    case kCompletePage:
+        host_.SetAfterUpdateDay(true);
+        host_.RunCompletionActions();
+        host_.End(kEndOk);
+        return;
+    default:
+        host_.End(kEndOk);
+        return;
+    }
+}
