@@ -1,12 +1,53 @@
 #include "updater/app/NorvaneDlg.h"
 
+#include <shellapi.h>
+
+#include "common/process/ProcessToolkit.h"
 #include "resources/ResourceIds.h"
 #include "updater/app/UpdateMode.h"
 #include "updater/framework/WinApp.h"
+#include "updater/pages/SetupMessages.h"
+#include "updater/platform/BasicHelpers.h"
+#include "updater/platform/Launch.h"
 #include "updater/platform/Shell.h"
+#include "updater/platform/UrlEncode.h"
+#include "updater/platform/VersionCompare.h"
+
+namespace {
+
+// Size of every page, placed at the top-left corner of the page-area placeholder.
+constexpr int kPageWidth = 415;
+constexpr int kPageHeight = 286;
+// The agent waits this many days before it tells the user about an update again.
+constexpr int kNoticePauseDays = 7;
+constexpr int kToolbarOptionAntiPhishing = 1;
+constexpr int kToolbarOptionCleaner = 2;
+
+std::string WindowTitle() {
+    char title[256];
+    return framework::LoadResString(IDS_WINDOW_TITLE, title, sizeof(title));
+}
+
+// Starts a program through the shell without waiting and without the shell's own error box.
+void OpenWithShell(const std::string& file, const std::string& parameters, int show) {
+    SHELLEXECUTEINFOA info;
+    ZeroMemory(&info, sizeof(info));
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = "open";
+    info.lpFile = file.c_str();
+    info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
+    info.nShow = show;
+    ShellExecuteExA(&info);
+}
+
+}  // namespace
 
 CNorvaneDlg::CNorvaneDlg(const std::string& product_name, int mode)
-    : CDialog(IDD_UPDATE_WINDOW), product_settings_(ProductSettings::Read(product_name)), mode_(mode) {
+    : CDialog(IDD_UPDATE_WINDOW),
+      product_settings_(ProductSettings::Read(product_name)),
+      mode_(mode),
+      flow_(*this, mode) {
     icon_ = LoadIconA(framework::ResourceHandle(), MAKEINTRESOURCEA(IDI_WINDOW));
 }
 
@@ -17,12 +58,9 @@ CNorvaneDlg::~CNorvaneDlg() {
 bool CNorvaneDlg::OnInitDialog() {
     SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
     SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
-
-    char title[256];
-    SetWindowTextA(hwnd(), framework::LoadResString(IDS_WINDOW_TITLE, title, sizeof(title)));
-
-    // RICHED20.DLL provides the rich-text controls of the option and licence pages.
+    // The licence and option pages show rich text.
     if (!GetModuleHandleA("RICHED20.DLL")) LoadLibraryA("RICHED20.DLL");
+    SetWindowTextA(hwnd(), WindowTitle().c_str());
     setup_options_.product_option.BuildProductOptions(product_settings_.product_name);
 
     if (mode_ == BgPrepare) {
@@ -41,6 +79,7 @@ bool CNorvaneDlg::OnInitDialog() {
     }
     ApplyRoundedOutline();
     PlaceCloseButton();
+    BuildPages();
     return true;
 }
 
@@ -74,10 +113,75 @@ void CNorvaneDlg::PlaceCloseButton() {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+bool CNorvaneDlg::BuildPages() {
+    const std::string& product = product_settings_.product_name;
+    HWND window = hwnd();
+    loading_page_.SetInputs(product, &setup_options_);
+    description_page_.SetInputs(&update_info_, &setup_options_.product_option);
+    license_page_.SetLicense(&setup_options_.option);
+    already_current_page_.SetUpdateInfo(update_info_);
+
+    // A page that cannot be created ends the list there, so that every index keeps its page.
+    const bool created[kPageCount] = {
+        loading_page_.Create(window),
+        description_page_.Create(window),
+        option_page_.SetUp(window, update_info_, &setup_options_.medium,
+                           &setup_options_.start_page, &setup_options_.setup_options,
+                           &setup_options_.product_option),
+        license_page_.Create(window),
+        progress_page_.SetUp(window, &setup_options_.start_page, &setup_options_.medium,
+                             update_info_.DownloadedPath, &setup_options_.setup_options),
+        complete_page_.SetUp(window, &update_info_, &setup_options_.end, product_settings_),
+        already_current_page_.Create(window),
+        error_page_.Create(window),
+    };
+    CDialog* pages[kPageCount] = {&loading_page_, &description_page_, &option_page_,
+                                  &license_page_, &progress_page_, &complete_page_,
+                                  &already_current_page_, &error_page_};
+    pages_.clear();
+    for (int index = 0; index < kPageCount && created[index]; ++index) {
+        pages_.push_back(pages[index]);
+    }
+    description_page_.SetUpBitmaps();
+    license_page_.SetUpBitmaps();
+    already_current_page_.SetUpBitmaps();
+    error_page_.SetUpBitmaps();
+
+    RECT area = {};
+    if (HWND placeholder = Item(IDC_PAGE_AREA)) {
+        GetWindowRect(placeholder, &area);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&area), 2);
+    }
+    for (CDialog* page : pages_) {
+        SetWindowPos(page->hwnd(), nullptr, area.left, area.top, kPageWidth, kPageHeight,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        InvalidateRect(page->hwnd(), nullptr, TRUE);
+    }
+    return static_cast<int>(pages_.size()) == kPageCount;
+}
+
+CDialog* CNorvaneDlg::Page(int index) const {
+    return index >= 0 && index < static_cast<int>(pages_.size()) ? pages_[index] : nullptr;
+}
+
 bool CNorvaneDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+    if (IsSetupMessage(msg)) {
+        // The setup program may know the window rather than the page: pass its reports on.
+        if (progress_page_.hwnd()) PostMessageA(progress_page_.hwnd(), msg, wparam, lparam);
+        return true;
+    }
     switch (msg) {
+    case kMsgNextPage:
+        flow_.NextPage();
+        return true;
+    case kMsgAlreadyCurrent:
+        flow_.ShowAlreadyCurrent();
+        return true;
+    case kMsgShowError:
+        flow_.ShowError();
+        return true;
     case kMsgClose:
-        Close();
+        flow_.Close();
         return true;
     case WM_COMMAND:
         if (LOWORD(wparam) == IDC_CLOSE && HIWORD(wparam) == BN_CLICKED) {
@@ -93,7 +197,7 @@ bool CNorvaneDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& res
         PostMessageA(hwnd(), WM_NCLBUTTONDOWN, HTCAPTION, lparam);
         return false;
     case WM_SHOWWINDOW:
-        if (wparam && !first_show_done_) OnFirstShow();
+        if (wparam && !flow_.first_show_done()) OnFirstShow();
         return false;
     case WM_QUERYDRAGICON:
         result = reinterpret_cast<LRESULT>(icon_);
@@ -123,19 +227,182 @@ void CNorvaneDlg::OnFirstShow() {
     SetWindowPos(hwnd(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SetActiveWindow(hwnd());
     SetFocus(hwnd());
-    first_show_done_ = true;
+    flow_.OnFirstShow();
 }
 
 void CNorvaneDlg::ForwardToCurrentPage(UINT command) {
     // Enter and Escape belong to the current page; with no page shown nothing happens.
-    (void)command;
+    if (CDialog* page = Page(flow_.current_page())) {
+        PostMessageA(page->hwnd(), WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), 0);
+    }
 }
 
 void CNorvaneDlg::OnOK() { ForwardToCurrentPage(IDOK); }
 
 void CNorvaneDlg::OnCancel() { ForwardToCurrentPage(IDCANCEL); }
 
-void CNorvaneDlg::Close() {
-    // Without pages there is nothing to confirm; the page-dependent closing comes with the pages.
-    EndDialog(IDOK);
+std::string CNorvaneDlg::LowerCaseMainApp() const {
+    std::string name = update_info_.MainApp;
+    if (!name.empty()) CharLowerBuffA(&name[0], static_cast<DWORD>(name.size()));
+    return name;
+}
+
+// ---- the page flow's facts and actions ----
+
+bool CNorvaneDlg::InstalledVersionIsCurrent() {
+    return CompareVersions(ReadProductVersion(update_info_.EngName), update_info_.NewVersion) >= 0;
+}
+
+bool CNorvaneDlg::ProductIsRunning() {
+    return proctool::NamedMutexExists(update_info_.Mutex.c_str()) ||
+           proctool::IsProcessRunning(LowerCaseMainApp().c_str());
+}
+
+bool CNorvaneDlg::NeedsElevatedCopy() { return IsVistaOrLater() && !IsProcessElevated(); }
+
+bool CNorvaneDlg::LicenceMustBeShown() { return setup_options_.option.ShouldShowEula(); }
+
+int CNorvaneDlg::AskLicencePage() {
+    return license_page_.hwnd()
+               ? static_cast<int>(SendMessageA(license_page_.hwnd(), kMsgLicenseQuery, 0, 0))
+               : 0;
+}
+
+bool CNorvaneDlg::AskToCloseRunningProduct() {
+    return MessageBoxA(hwnd(), FormatResString(IDS_PRODUCT_RUNNING, update_info_.LocalName).c_str(),
+                       ResString(IDS_PRODUCT_RUNNING_CAP).c_str(),
+                       MB_OKCANCEL | MB_ICONINFORMATION) == IDOK;
+}
+
+bool CNorvaneDlg::ConfirmCancel() {
+    return MessageBoxA(hwnd(), ResString(IDS_CANCEL_CONFIRM).c_str(), WindowTitle().c_str(),
+                       MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+void CNorvaneDlg::ReportElevationRefused() {
+    MessageBoxA(hwnd(), ResString(IDS_ELEVATION_REFUSED).c_str(), WindowTitle().c_str(),
+                MB_OK | MB_ICONERROR);
+}
+
+void CNorvaneDlg::SaveSetupOptions() {
+    setup_options_.SaveToSetupOptionIni(product_settings_.product_name);
+}
+
+int CNorvaneDlg::StartElevatedCopy() {
+    return ShellExecuteAndWait(nullptr, OwnModulePath(),
+                               "/adminprogress " + product_settings_.product_name, false, true);
+}
+
+void CNorvaneDlg::CloseRunningProduct() {
+    proctool::CloseProcessesByName(LowerCaseMainApp().c_str());
+}
+
+void CNorvaneDlg::StartAdvertisement() { complete_page_.RequestAddinAd(); }
+
+void CNorvaneDlg::ClearNewProjectValues() {
+    ::ClearNewProjectValues(product_settings_.product_name);
+}
+
+void CNorvaneDlg::SetAfterUpdateDay(bool clear) {
+    ::SetAfterUpdateDay(product_settings_.product_name, clear, kNoticePauseDays);
+}
+
+void CNorvaneDlg::RefreshPagesAfterLoading() {
+    if (LoadUpdateInfo(update_info_, product_settings_.product_name)) {
+        PrepareLogoImage(update_info_);
+    }
+    description_page_.SetInputs(&update_info_, &setup_options_.product_option);
+    option_page_.Refresh(update_info_);
+    license_page_.SetLicense(&setup_options_.option);
+    progress_page_.SetUp(nullptr, &setup_options_.start_page, &setup_options_.medium,
+                         update_info_.DownloadedPath, &setup_options_.setup_options);
+    complete_page_.Refresh(&update_info_, &setup_options_.end, product_settings_);
+}
+
+void CNorvaneDlg::RefreshAlreadyCurrentPage() {
+    LoadUpdateInfo(update_info_, product_settings_.product_name);
+    already_current_page_.SetUpdateInfo(update_info_);
+}
+
+void CNorvaneDlg::RunCompletionActions() {
+    const CSetupOptions& choices = setup_options_.setup_options;
+    if (choices.OpenOstreyWeb == 1) {
+        OpenWithShell(ResString(IDS_OSTREY_WEB_ADDRESS), "", SW_SHOWNORMAL);
+    }
+    if (choices.RunAfterSetup == 1) {
+        // Without a folder or a program name the path would name a folder, or a file at the
+        // root of the current drive.
+        const std::string folder = ReadProductRootDir(update_info_.EngName);
+        const std::string program = JoinPath(folder, update_info_.MainApp);
+        if (!folder.empty() && !update_info_.MainApp.empty() && FileExists(program)) {
+            // An elevated Norvane must not hand its rights to the product.
+            if (IsVistaOrLater()) {
+                if (HANDLE process = RunAsMediumIntegrity(program)) CloseHandle(process);
+            } else {
+                RunProgram(program, "", false, false);
+            }
+        }
+    }
+    if (!update_info_.DownloadedPath.empty()) DeleteFileA(update_info_.DownloadedPath.c_str());
+    ShowWindow(hwnd(), SW_HIDE);
+    SendUpdateLog();
+    RestartAgent();
+    RunCleaner();
+}
+
+void CNorvaneDlg::EnableCloseButton(bool enable) {
+    if (HWND button = Item(IDC_CLOSE)) EnableWindow(button, enable ? TRUE : FALSE);
+}
+
+void CNorvaneDlg::SwitchPage(int from, int to) {
+    if (CDialog* previous = Page(from)) ShowWindow(previous->hwnd(), SW_HIDE);
+    if (CDialog* next = Page(to)) ShowWindow(next->hwnd(), SW_SHOW);
+}
+
+void CNorvaneDlg::Post(PageRequest request) {
+    UINT message = kMsgClose;
+    switch (request) {
+    case PageRequest::Next: message = kMsgNextPage; break;
+    case PageRequest::AlreadyCurrent: message = kMsgAlreadyCurrent; break;
+    case PageRequest::ShowError: message = kMsgShowError; break;
+    case PageRequest::Close: message = kMsgClose; break;
+    }
+    PostMessageA(hwnd(), message, 0, 0);
+}
+
+void CNorvaneDlg::End(int result) { EndDialog(result); }
+
+// ---- the end of an update ----
+
+std::string CNorvaneDlg::UpdateLogQuery() const {
+    const ProductOption& options = setup_options_.product_option;
+    std::string query = setup_options_.medium.UpdateLogFields('m') + "&" +
+                        setup_options_.end.UpdateLogFields('e') + "&";
+    const std::string& product = product_settings_.product_name;
+    query += "uName=" + product + "&uOldVer=" + product_settings_.version +
+             "&uOldLocale=" + product_settings_.locale +
+             "&uOldLicense=" + UrlEncode(product_settings_.license_type) +
+             "&uNewVer=" + update_info_.NewVersion + "&uNewLocale=" + ReadProductLocale(product) +
+             "&uNewLicense=" + UrlEncode(ReadProductLicenseType(product));
+    if (lstrcmpiA(product.c_str(), "Wendle") == 0) {
+        const bool present = options.HasOption(kToolbarOptionAntiPhishing);
+        const bool on = present && options.GetOptionState(kToolbarOptionAntiPhishing) != 0;
+        query += std::string("&antiphishing=") + (on ? "1" : "0") + "&antion=" + (present ? "1" : "0");
+    }
+    return query;
+}
+
+void CNorvaneDlg::SendUpdateLog() { setup_options_.option.SendUpdateLog(UpdateLogQuery()); }
+
+void CNorvaneDlg::RestartAgent() {
+    const std::string folder = ReadProductRootDir("Dravel");
+    if (folder.empty()) return;
+    OpenWithShell(JoinPath(folder, "Dravel.exe"), "/AlwaysOnTop Ostrey", SW_SHOW);
+}
+
+void CNorvaneDlg::RunCleaner() {
+    if (setup_options_.product_option.GetOptionState(kToolbarOptionCleaner) == 0) return;
+    const std::string folder = ReadProductRootDir("Wendle");
+    if (folder.empty()) return;
+    RunProgram(JoinPath(folder, "Scourel.exe"), "-fb", false, false);
 }

@@ -1,35 +1,42 @@
 #pragma once
 // Norvane's only top-level window: a borderless dialog with a rounded outline, a close button
-// and a page area. It owns the product's update information, settings and setup-option store.
-// The background preparation runs here completely; the eight pages, the page flow and the
-// completion actions arrive with the update pages, so for now the window shows no page.
+// and a page area in which one of eight pages is visible. It owns the product's update
+// information, settings, the setup-option store and the pages, decides which page comes next
+// (through PageFlow), hands the installing step to an elevated copy where needed and, at the end
+// of an update, starts the product, logs the result and restarts the agent.
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
+#include "updater/app/PageFlow.h"
 #include "updater/data/ProductSettings.h"
 #include "updater/data/UpdateInfo.h"
 #include "updater/framework/Dialog.h"
 #include "updater/offers/SetupOptionManager.h"
 #include "updater/pages/ImageButton.h"
+#include "updater/pages/LicenseAgreementDlg.h"
+#include "updater/pages/PageMessages.h"
+#include "updater/pages/UpdateAlreadyUseDlg.h"
+#include "updater/pages/UpdateCompleteDlg.h"
+#include "updater/pages/UpdateDescDlg.h"
+#include "updater/pages/UpdateLoadingDlg.h"
+#include "updater/pages/UpdateOptionDlg.h"
+#include "updater/pages/UpdateProgressDlg.h"
 
-// Requests the pages post to the window.
-constexpr UINT kMsgNextPage = WM_USER + 1000;
-constexpr UINT kMsgAlreadyCurrent = WM_USER + 1001;
-constexpr UINT kMsgShowError = WM_USER + 1002;
-constexpr UINT kMsgClose = WM_USER + 1003;
-constexpr UINT kMsgLicenseQuery = WM_USER + 1100;
-
-class CNorvaneDlg : public CDialog {
+class CNorvaneDlg : public CDialog, private PageFlowHost {
 public:
     CNorvaneDlg(const std::string& product_name, int mode);
     ~CNorvaneDlg() override;
 
     int mode() const { return mode_; }
-    int current_page() const { return current_page_; }
+    int current_page() const { return flow_.current_page(); }
     const ProductSettings& product_settings() const { return product_settings_; }
     const CUpdateInfo& update_info() const { return update_info_; }
     CSetupOptionManager& setup_options() { return setup_options_; }
+
+    // The update log's query: middle offer, end offer, update and, for the toolbar, its options.
+    std::string UpdateLogQuery() const;
 
 protected:
     bool OnInitDialog() override;
@@ -43,9 +50,39 @@ private:
     void PrepareInBackground();
     void ApplyRoundedOutline();
     void PlaceCloseButton();
-    void Close();
+    bool BuildPages();
     void OnFirstShow();
     void ForwardToCurrentPage(UINT command);
+    CDialog* Page(int index) const;
+    std::string LowerCaseMainApp() const;
+
+    void SendUpdateLog();
+    void RestartAgent();
+    void RunCleaner();
+
+    // PageFlowHost
+    int PageCount() const override { return static_cast<int>(pages_.size()); }
+    bool InstalledVersionIsCurrent() override;
+    bool ProductIsRunning() override;
+    bool NeedsElevatedCopy() override;
+    bool LicenceMustBeShown() override;
+    int AskLicencePage() override;
+    bool AskToCloseRunningProduct() override;
+    bool ConfirmCancel() override;
+    void ReportElevationRefused() override;
+    void SaveSetupOptions() override;
+    int StartElevatedCopy() override;
+    void CloseRunningProduct() override;
+    void StartAdvertisement() override;
+    void ClearNewProjectValues() override;
+    void SetAfterUpdateDay(bool clear) override;
+    void RefreshPagesAfterLoading() override;
+    void RefreshAlreadyCurrentPage() override;
+    void RunCompletionActions() override;
+    void EnableCloseButton(bool enable) override;
+    void SwitchPage(int from, int to) override;
+    void Post(PageRequest request) override;
+    void End(int result) override;
 
     HICON icon_ = nullptr;
     ImageButton close_button_;
@@ -53,7 +90,14 @@ private:
     int mode_;
     CSetupOptionManager setup_options_;
     CUpdateInfo update_info_;
-    bool confirm_close_ = true;
-    int current_page_ = -1;
-    bool first_show_done_ = false;
+    PageFlow flow_;
+    std::vector<CDialog*> pages_;  // created pages in index order; not owned
+    CUpdateLoadingDlg loading_page_;
+    CUpdateDescDlg description_page_;
+    CUpdateOptionDlg option_page_;
+    CLicenseAgreementDlg license_page_;
+    CUpdateProgressDlg progress_page_;
+    CUpdateCompleteDlg complete_page_;
+    CUpdateAlreadyUseDlg already_current_page_;
+    CUpdateErrorDlg error_page_;
 };

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "updater/app/NorvaneApp.h"
+#include "updater/pages/SetupMessages.h"
 #include "updater/platform/Hardening.h"
 
 namespace {
@@ -11,5 +12,7 @@ CNorvaneApp the_app;
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     NarrowDllSearchPath();
+    // Before anything runs, so that the window and the progress page agree on the numbers.
+    RegisterSetupMessages();
     return framework::RunApplication(the_app);
 }

@@ -1,0 +1,71 @@
+#include "updater/pages/UpdateAlreadyUseDlg.h"
+
+#include <cstdlib>
+
+#include "resources/ResourceIds.h"
+#include "updater/data/ProductSettings.h"
+
+namespace {
+
+// Button 1020 closes the update on both pages.
+bool IsCloseButton(WPARAM wparam) {
+    return LOWORD(wparam) == IDC_PAGE_BUTTON && HIWORD(wparam) == BN_CLICKED;
+}
+
+}  // namespace
+
+CUpdateAlreadyUseDlg::CUpdateAlreadyUseDlg() : CUpdatePage(IDD_ALREADY_CURRENT_PAGE) {}
+
+void CUpdateAlreadyUseDlg::SetUpBitmaps() {
+    SetUpButton(close_button_, IDC_PAGE_BUTTON, IDB_CURRENT_NORMAL, IDB_CURRENT_PRESSED,
+                IDB_CURRENT_HOVER, 0, 0);
+}
+
+void CUpdateAlreadyUseDlg::DoDataExchange(DataExchange& dx) {
+    DDX_Control(dx, IDC_TITLE, message_label_);
+    DDX_Control(dx, IDC_SUBTITLE, subtitle_label_);
+    DDX_Text(dx, IDC_TITLE, message_);
+}
+
+bool CUpdateAlreadyUseDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+    switch (msg) {
+    case WM_SHOWWINDOW:
+        if (wparam) {
+            message_ = FormatResString(IDS_ALREADY_CURRENT, product_.LocalName,
+                                       ReadProductVersion(product_.EngName));
+            UpdateData(false);
+            const std::string face = ResString(IDS_HEADING_FONT_FACE);
+            const int height = atoi(ResString(IDS_HEADING_FONT_HEIGHT).c_str());
+            for (CExStatic* label : {&message_label_, &subtitle_label_}) {
+                label->SetTextFont(face, height, FW_BOLD, false, false);
+                label->SetPageBackground();
+            }
+            UpdateData(false);
+            if (close_button_.hwnd()) SetFocus(close_button_.hwnd());
+        }
+        return false;
+    case WM_COMMAND:
+        if (IsCloseButton(wparam)) {
+            PostToWindow(kMsgClose);
+            return true;
+        }
+        return false;
+    default:
+        return CUpdatePage::OnMessage(msg, wparam, lparam, result);
+    }
+}
+
+CUpdateErrorDlg::CUpdateErrorDlg() : CUpdatePage(IDD_ERROR_PAGE) {}
+
+void CUpdateErrorDlg::SetUpBitmaps() {
+    SetUpButton(close_button_, IDC_PAGE_BUTTON, IDB_ERROR_NORMAL, IDB_ERROR_PRESSED,
+                IDB_ERROR_HOVER, 0, 0);
+}
+
+bool CUpdateErrorDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+    if (msg == WM_COMMAND && IsCloseButton(wparam)) {
+        PostToWindow(kMsgClose);
+        return true;
+    }
+    return CUpdatePage::OnMessage(msg, wparam, lparam, result);
+}

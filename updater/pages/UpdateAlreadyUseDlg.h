@@ -1,0 +1,45 @@
+#pragma once
+// Tells the user that the installed version is current: the product's name and installed
+// version, and a close button.
+#include <string>
+
+#include "updater/data/UpdateInfo.h"
+#include "updater/pages/ExStatic.h"
+#include "updater/pages/ImageButton.h"
+#include "updater/pages/UpdatePage.h"
+
+class CUpdateAlreadyUseDlg : public CUpdatePage {
+public:
+    CUpdateAlreadyUseDlg();
+
+    void SetUpdateInfo(const UpdateInfoFields& info) { product_ = info; }
+    void SetUpBitmaps();
+
+protected:
+    void DoDataExchange(DataExchange& dx) override;
+    bool OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+    void OnOK() override { PostToWindow(kMsgClose); }
+    void OnCancel() override { PostToWindow(kMsgClose); }
+
+private:
+    UpdateInfoFields product_;
+    std::string message_;
+    CExStatic message_label_;
+    CExStatic subtitle_label_;
+    ImageButton close_button_;
+};
+
+// The error page: its text is all the template's; a close button.
+class CUpdateErrorDlg : public CUpdatePage {
+public:
+    CUpdateErrorDlg();
+    void SetUpBitmaps();
+
+protected:
+    bool OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+    void OnOK() override { PostToWindow(kMsgClose); }
+    void OnCancel() override { PostToWindow(kMsgClose); }
+
+private:
+    ImageButton close_button_;
+};
