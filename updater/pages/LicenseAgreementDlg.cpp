@@ -1,28 +1,136 @@
 #include "updater/pages/LicenseAgreementDlg.h"
 
+#include <richedit.h>
+#include <shellapi.h>
+
+#include <vector>
+
 #include "resources/ResourceIds.h"
+#include "updater/offers/AdditionalOption.h"
+
+namespace {
+// A licence is a few hundred kilobytes of rich text at most; anything far larger is not one.
+constexpr DWORD kMaxLicenseBytes = 16 * 1024 * 1024;
+}  // namespace
 
 CLicenseAgreementDlg::CLicenseAgreementDlg() : CUpdatePage(IDD_LICENSE_PAGE) {}
 
 void CLicenseAgreementDlg::SetUpBitmaps() {
-    SetUpButton(next_button_, IDC_LICENSE_NEXT, IDB_LICENSE_NORMAL, IDB_LICENSE_PRESSED,
-                IDB_LICENSE_HOVER, IDB_LICENSE_DISABLED, 0);
+    if (!next_button_.hwnd() && !next_button_.SubclassDlgItem(IDC_LICENSE_NEXT, hwnd())) return;
+    next_button_.LoadButtonBitmaps(IDB_LICENSE_NORMAL, IDB_LICENSE_PRESSED, IDB_LICENSE_HOVER,
+                                   IDB_LICENSE_DISABLED);
+    EnableWindow(next_button_.hwnd(), FALSE);
+    // Right edge three pixels right of the text's, top unchanged.
+    RECT text, button;
+    HWND rich = Item(IDC_LICENSE_TEXT);
+    if (!rich || !GetWindowRect(rich, &text) || !GetWindowRect(next_button_.hwnd(), &button)) return;
+    MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&text), 2);
+    MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&button), 2);
+    SetWindowPos(next_button_.hwnd(), nullptr, text.right + 3 - (button.right - button.left),
+                 button.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CLicenseAgreementDlg::DoDataExchange(DataExchange& dx) {
+    DDX_Text(dx, IDC_LICENSE_TEXT, license_text_);
+}
+
+bool CLicenseAgreementDlg::ReadLicenseText(const std::string& path, std::string* text) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size = {};
+    bool read = GetFileSizeEx(file, &size) && size.QuadPart <= kMaxLicenseBytes;
+    std::vector<char> bytes;
+    if (read) {
+        bytes.resize(static_cast<size_t>(size.QuadPart));
+        DWORD got = 0;
+        read = bytes.empty() ||
+               (ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) &&
+                got == bytes.size());
+    }
+    CloseHandle(file);
+    if (!read) return false;
+    // The text ends at its first NUL byte, as a C string would.
+    text->assign(bytes.begin(), bytes.end());
+    text->resize(strnlen(text->c_str(), text->size()));
+    return true;
+}
+
+bool CLicenseAgreementDlg::LoadLicense() {
+    HWND rich = Item(IDC_LICENSE_TEXT);
+    if (rich) {
+        SendMessageA(rich, EM_AUTOURLDETECT, TRUE, 0);
+        const LRESULT mask = SendMessageA(rich, EM_GETEVENTMASK, 0, 0);
+        SendMessageA(rich, EM_SETEVENTMASK, 0, mask | ENM_LINK);
+    }
+    if (!license_entry_ || !license_entry_->DownloadEula()) return false;
+    if (!ReadLicenseText(license_entry_->EulaDownloadPath, &license_text_)) return false;
+    UpdateData(false);
+    return true;
+}
+
+bool CLicenseAgreementDlg::IsAccepted() const {
+    return IsDlgButtonChecked(hwnd(), IDC_LICENSE_ACCEPT) == BST_CHECKED;
+}
+
+bool CLicenseAgreementDlg::AskAcceptance() {
+    if (MessageBoxA(hwnd(), ResString(IDS_LICENSE_QUESTION).c_str(),
+                    ResString(IDS_LICENSE_QUESTION_CAP).c_str(),
+                    MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        return false;
+    }
+    CheckDlgButton(hwnd(), IDC_LICENSE_ACCEPT, BST_CHECKED);
+    if (next_button_.hwnd()) EnableWindow(next_button_.hwnd(), TRUE);
+    return true;
+}
+
+void CLicenseAgreementDlg::NextAction() {
+    if (IsAccepted() || AskAcceptance()) PostToWindow(kMsgNextPage);
+}
+
+void CLicenseAgreementDlg::OpenLink(LPARAM notification) {
+    const ENLINK* link = reinterpret_cast<const ENLINK*>(notification);
+    if (link->msg != WM_LBUTTONUP) return;
+    const LONG length = link->chrg.cpMax - link->chrg.cpMin;
+    if (length <= 0) return;
+    std::vector<char> address(static_cast<size_t>(length) + 1, '\0');
+    TEXTRANGEA range;
+    range.chrg = link->chrg;
+    range.lpstrText = address.data();
+    SendMessageA(link->nmhdr.hwndFrom, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range));
+    if (address[0]) ShellExecuteA(hwnd(), "open", address.data(), nullptr, nullptr, SW_SHOW);
 }
 
 bool CLicenseAgreementDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
     switch (msg) {
+    case WM_SHOWWINDOW:
+        if (wparam) {
+            if (!LoadLicense()) NextAction();
+            if (next_button_.hwnd()) SetFocus(next_button_.hwnd());
+        }
+        return false;
     case kMsgLicenseQuery:
-        result = 0;
+        result = IsAccepted() || AskAcceptance() ? 0 : 1;
         return true;
     case WM_COMMAND:
-        if (LOWORD(wparam) == IDC_LICENSE_NEXT && HIWORD(wparam) == BN_CLICKED) {
-            OnOK();
+        if (HIWORD(wparam) != BN_CLICKED) return false;
+        if (LOWORD(wparam) == IDC_LICENSE_ACCEPT) {
+            if (next_button_.hwnd()) EnableWindow(next_button_.hwnd(), IsAccepted());
+            return true;
+        }
+        if (LOWORD(wparam) == IDC_LICENSE_NEXT) {
+            NextAction();
             return true;
         }
         return false;
+    case WM_NOTIFY: {
+        const NMHDR* header = reinterpret_cast<const NMHDR*>(lparam);
+        if (header->idFrom != IDC_LICENSE_TEXT || header->code != EN_LINK) return false;
+        OpenLink(lparam);
+        result = 0;
+        return true;
+    }
     default:
         return CUpdatePage::OnMessage(msg, wparam, lparam, result);
     }
 }
-
-void CLicenseAgreementDlg::OnOK() { PostToWindow(kMsgNextPage); }

@@ -1,6 +1,25 @@
 #include "updater/pages/UpdateProgressDlg.h"
 
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+
 #include "resources/ResourceIds.h"
+#include "updater/offers/AdditionalInstall.h"
+#include "updater/offers/SetupOptions.h"
+#include "updater/offers/StartPageWorker.h"
+#include "updater/pages/SetupMessages.h"
+#include "updater/platform/Launch.h"
+
+namespace {
+// The setup program's own messages when it reports to the page directly.
+constexpr UINT kMsgSetupRange = WM_USER + 1;
+constexpr UINT kMsgSetupPosition = WM_USER + 2;
+constexpr UINT kMsgSetupFinished = WM_USER + 4;
+
+const char* YesNo(int flag) { return flag ? "yes" : "no"; }
+}  // namespace
 
 CUpdateProgressDlg::CUpdateProgressDlg() : CUpdatePage(IDD_PROGRESS_PAGE) {}
 
@@ -15,6 +34,84 @@ bool CUpdateProgressDlg::SetUp(HWND parent, CStartPageWorker* start_page_worker,
     return Create(parent);
 }
 
+std::string CUpdateProgressDlg::SetupParameters(HWND page, const CSetupOptions& options) {
+    char first[64];
+    snprintf(first, sizeof(first), "/verysilent /H=%d /Q=1",
+             static_cast<int>(reinterpret_cast<INT_PTR>(page)));
+    char second[96];
+    snprintf(second, sizeof(second), " /DesktopIcon=%s /StartMenuIcon=%s /LightLaunchIcon=%s",
+             YesNo(options.CreateDesktopIcon), YesNo(options.CreateStartMenuIcon),
+             YesNo(options.CreateQuickLaunchIcon));
+    return std::string(first) + second;
+}
+
+bool CUpdateProgressDlg::MiddleOfferChosen() const {
+    return medium_offer_ && medium_offer_->loaded && medium_offer_->selected.CheckboxUserState == 1;
+}
+
+void CUpdateProgressDlg::OnShown() {
+    if (!heading_.hwnd()) heading_.SubclassDlgItem(IDC_PROGRESS_HEADING, hwnd());
+    heading_.SetTextFont(ResString(IDS_HEADING_FONT_FACE),
+                         atoi(ResString(IDS_HEADING_FONT_HEIGHT).c_str()), FW_BOLD, false, false);
+    heading_.SetPageBackground();
+    SetFocus(hwnd());
+    // Switching the toolbar back on is done before the product's own setup.
+    if (MiddleOfferChosen() && medium_offer_->RunsBeforeSetup()) medium_offer_->Install();
+    if (!StartSetup()) PostToWindow(kMsgClose);
+}
+
+bool CUpdateProgressDlg::StartSetup() {
+    CSetupOptions no_icons;
+    no_icons.CreateDesktopIcon = no_icons.CreateStartMenuIcon = no_icons.CreateQuickLaunchIcon = 0;
+    const std::string parameters =
+        SetupParameters(hwnd(), setup_options_ ? *setup_options_ : no_icons);
+    DWORD process_id = kNoProcessId;
+    const int result = ShellExecuteAndWait(&process_id, setup_path_, parameters, false, true);
+    setup_process_id_ = process_id == kNoProcessId ? 0 : process_id;
+    return result > 32;
+}
+
+void CUpdateProgressDlg::OnSetupFinished() {
+    // The setup may report its end twice (directly and through the window); the offers run once.
+    if (finished_) return;
+    finished_ = true;
+    if (MiddleOfferChosen() && !medium_offer_->RunsBeforeSetup()) medium_offer_->Install();
+    PostToWindow(kMsgNextPage);
+}
+
 bool CUpdateProgressDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
-    return CUpdatePage::OnMessage(msg, wparam, lparam, result);
+    HWND bar = Item(IDC_PROGRESS_BAR);
+    const SetupMessages& setup = RegisteredSetupMessages();
+    if (IsSetupMessage(msg)) {
+        result = 0;
+        // Only the setup program this page started may move the bar or end the step.
+        if (setup_process_id_ == 0 || static_cast<DWORD>(wparam) != setup_process_id_) return true;
+        if (msg == setup.progress_length) {
+            SendMessageA(bar, PBM_SETRANGE32, 0, lparam);
+        } else if (msg == setup.progress_position) {
+            SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(lparam), 0);
+        } else {
+            OnSetupFinished();
+        }
+        return true;
+    }
+    switch (msg) {
+    case kMsgSetupRange:
+        SendMessageA(bar, PBM_SETRANGE32, 0, lparam);
+        result = 0;
+        return true;
+    case kMsgSetupPosition:
+        SendMessageA(bar, PBM_SETPOS, wparam, 0);
+        result = 0;
+        return true;
+    case kMsgSetupFinished:
+        OnSetupFinished();
+        result = 0;
+        return true;
+    case WM_SHOWWINDOW:
+        if (wparam) OnShown();
+        return false;
+    default:
+        return CUpdatePage::OnMessage(msg, wparam, lparam, result);
+    }
 }

@@ -1,10 +1,12 @@
 #pragma once
-// The installing step: starts the product's setup program silently and follows its progress
-// through the messages it posts back.
+// The installing step: starts the product's setup program silently with this page's window
+// handle, moves the progress bar from the messages the setup program posts back, and at its end
+// lets the middle offer and the start-page offer do their part before the window moves on.
 #include <windows.h>
 
 #include <string>
 
+#include "updater/pages/ExStatic.h"
 #include "updater/pages/UpdatePage.h"
 
 class CMediumInstall;
@@ -19,12 +21,25 @@ public:
     bool SetUp(HWND parent, CStartPageWorker* start_page_worker, CMediumInstall* medium_offer,
                const std::string& setup_path, CSetupOptions* setup_options);
 
+    // The setup program's parameters for this page's window and the icon choices.
+    static std::string SetupParameters(HWND page, const CSetupOptions& options);
+    DWORD setup_process_id() const { return setup_process_id_; }
+
 protected:
     bool OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
 
 private:
+    void OnShown();
+    bool StartSetup();
+    void OnSetupFinished();
+    // The user chose the middle offer on the option page.
+    bool MiddleOfferChosen() const;
+
     std::string setup_path_;
     CMediumInstall* medium_offer_ = nullptr;
     CStartPageWorker* start_page_worker_ = nullptr;
     CSetupOptions* setup_options_ = nullptr;
+    DWORD setup_process_id_ = 0;
+    bool finished_ = false;
+    CExStatic heading_;
 };
