@@ -39,6 +39,28 @@ protected:
     void OnSubclassed() override;
 
 private:
-    // The control's own state; see its implementation.
+    using GradientFillFn = BOOL(WINAPI*)(HDC, PTRIVERTEX, ULONG, PVOID, ULONG, ULONG);
+
+    void Draw(const DRAWITEMSTRUCT& item);
+    void DrawBackground(HDC dc, const RECT& rect);
+    void DrawLines(HDC dc, const RECT& rect);
+    UINT TextFormat() const;
+    void ReadText();
+    // The solid brush follows background_color, which callers may change at any time.
+    HBRUSH BackgroundBrush();
+    void ReplaceFont(const LOGFONTA& description);
+    void OnDropFiles(HDROP drop);
+    void TrackMove(WPARAM flags, LPARAM point);
+
     std::string text_;
+    DWORD saved_style_ = 0;
+    HFONT font_ = nullptr;
+    HBRUSH background_brush_ = nullptr;
+    COLORREF brush_color_ = 0;
+    HMODULE gradient_library_ = nullptr;
+    GradientFillFn gradient_fill_ = nullptr;
+    int bitmap_mode_ = 0;
+    HBITMAP bitmap_ = nullptr;
+    BITMAP bitmap_info_ = {};
+    std::string bitmap_path_;
 };

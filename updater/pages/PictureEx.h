@@ -36,9 +36,48 @@ private:
         IPicture* picture;
         DWORD width, height, left, top, delay, disposal;
     };
-    // Implementation details are the control's own.
+
+    bool LoadStill(HGLOBAL block, DWORD size);
+    bool LoadFrames(const BYTE* data, size_t size);
+    bool PrepareMemoryContext();
+    // Frees everything that loading made, whether or not the load finished.
+    void Clear();
+    void Paint();
+
+    static DWORD WINAPI ThreadProc(LPVOID self);
+    void Animate();
+    // Draws the frame into the memory context; true when something was drawn.
+    bool RenderFrame(Frame& frame);
+    void DisposeFrame(const Frame& frame);
+    void FillBackground(const RECT& rect);
+    bool Stopping() const;
+
     int width_ = 0;
     int height_ = 0;
-    bool is_playing_ = false;
+    RECT paint_rect_ = {};  // empty: the whole picture
+    COLORREF background_color_ = 0xFFFFFF;
+    size_t color_table_size_ = 0;
+    unsigned current_frame_ = 0;
     std::vector<Frame> frames_;
+    IPicture* still_picture_ = nullptr;
+
+    bool is_gif_ = false;
+    bool is_playing_ = false;
+    volatile LONG stop_requested_ = 0;
+    bool dc_ready_ = false;
+    bool loaded_ = false;
+    bool thread_suspended_ = true;
+
+    // The off-screen picture: the worker draws into it, WM_PAINT copies from it. `lock_` guards
+    // it and the restore copy.
+    CRITICAL_SECTION lock_;
+    HDC memory_dc_ = nullptr;
+    HBITMAP memory_bitmap_ = nullptr;
+    HGDIOBJ old_bitmap_ = nullptr;
+    HDC restore_dc_ = nullptr;
+    HBITMAP restore_bitmap_ = nullptr;
+    HGDIOBJ restore_old_bitmap_ = nullptr;
+
+    HANDLE thread_ = nullptr;
+    HANDLE stop_event_ = nullptr;
 };
