@@ -117,6 +117,24 @@ TEST_F(NorvaneRun, MissingLanguageModuleEndsStartUpSilently) {
     EXPECT_NE(WaitForWindow(with_module.pid(), 15000, &IsUpdateWindow), nullptr);
 }
 
+// The language module holds only resources. Norvane, which may run elevated, loads it as data:
+// code in a module someone planted beside it must not run, and every page must still work.
+TEST_F(NorvaneRun, PlantedLanguageModuleServesResourcesButRunsNoCode) {
+    TempDir folder;
+    ASSERT_TRUE(CopyInto(NorvanePath(), folder.path()));
+    ASSERT_TRUE(CopyInto(Join(DoublesDir(), "planted_module.dll"), folder.path(), "ko-KR.dll"));
+    const std::string mark = folder.File("module-code-ran");
+    Process::Options options;
+    options.extra_environment.push_back("PLANTED_MODULE_MARK=" + mark);
+    Process norvane;
+    ASSERT_TRUE(norvane.Start(Command(folder.File("Norvane.exe"), "/explicitupdate " + product), options));
+    HWND window = WaitForWindow(norvane.pid(), 15000, &IsUpdateWindow);
+    ASSERT_NE(window, nullptr) << "the module's resources did not serve the window";
+    EXPECT_FALSE(WindowText(window).empty());
+    EXPECT_NE(GetDlgItem(window, IDC_CLOSE), nullptr);
+    EXPECT_FALSE(PathExists(mark)) << "code of the language module ran inside Norvane";
+}
+
 // The product's mutex held by someone else: a second Norvane waits about 3000 ms for it and
 // ends; "/bgprepare" uses a mutex of its own and is not held up.
 TEST_F(NorvaneRun, SecondInstanceWaitsForTheProductMutexThenEnds) {

@@ -113,11 +113,14 @@ std::string ResolveLanguageCode() {
     return "ko-KR";
 }
 
-std::string LanguageModulePath() {
-    std::string folder = OwnModulePath();
-    const size_t cut = folder.rfind('\\');
-    if (cut != std::string::npos) folder.resize(cut);
-    const std::string path = folder + "\\ko-KR.dll";
+std::string LanguageModulePath() { return LanguageModulePathBeside(OwnModulePath()); }
+
+std::string LanguageModulePathBeside(const std::string& program_path) {
+    // Without a folder of its own (no path, or one too long for GetModuleFileName), "\\ko-KR.dll"
+    // would name the root of the current drive: no module is better than someone else's.
+    const size_t cut = program_path.rfind('\\');
+    if (cut == std::string::npos || cut == 0) return "";
+    const std::string path = program_path.substr(0, cut) + "\\ko-KR.dll";
     for (int index = 0; index < 4; ++index) {
         if (!LanguageCodeFromSource(index).empty() && FileExists(path)) return path;
     }

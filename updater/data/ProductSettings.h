@@ -38,6 +38,8 @@ std::string ResolveLanguageCode();
 // "<folder of Norvane.exe>\\ko-KR.dll" when a language source names a code and the file exists;
 // otherwise "".
 std::string LanguageModulePath();
+// The same for a program at program_path (LanguageModulePath passes Norvane's own path).
+std::string LanguageModulePathBeside(const std::string& program_path);
 // Character set for the fonts Norvane creates (string 10086 of the language module; 1 if empty).
 BYTE FontCharset();
 
