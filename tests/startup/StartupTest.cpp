@@ -31,10 +31,11 @@ class NorvaneRun : public ::testing::Test {
 protected:
     std::string product = UniqueName("Prod");
     // The add-on server is one that refuses connections, unless a test serves option files.
-    ScopedRegValue addon_host{HKEY_CURRENT_USER, "Software\\Quindel\\Dravel", "AddonServerHost", View::Own};
+    // Server overrides are machine settings, read in the program's own 32-bit view.
+    ScopedRegValue addon_host{HKEY_LOCAL_MACHINE, "Software\\Quindel\\Dravel", "AddonServerHost", View::View32};
     NorvaneRun() {
-        SetRegString(HKEY_CURRENT_USER, "Software\\Quindel\\Dravel", "AddonServerHost",
-                     "127.0.0.1:" + std::to_string(LoopbackServer::UnusedPort()), View::Own);
+        SetRegString(HKEY_LOCAL_MACHINE, "Software\\Quindel\\Dravel", "AddonServerHost",
+                     "127.0.0.1:" + std::to_string(LoopbackServer::UnusedPort()), View::View32);
     }
     ~NorvaneRun() override { RemoveTree(Join(DataRoot(), product)); }
     // A preparation that ran past its mutex always leaves the store behind.
@@ -204,7 +205,7 @@ TEST_F(NorvaneRun, BackgroundPreparationFetchesAheadAndSavesTheStore) {
     LoopbackServer server;
     ScopedRegValue option_file{HKEY_CURRENT_USER, "Software\\Quindel\\Dravel", "OptionFileName", View::Own};
     DeleteRegValue(HKEY_CURRENT_USER, "Software\\Quindel\\Dravel", "OptionFileName", View::Own);
-    SetRegString(HKEY_CURRENT_USER, "Software\\Quindel\\Dravel", "AddonServerHost", server.host(), View::Own);
+    SetRegString(HKEY_LOCAL_MACHINE, "Software\\Quindel\\Dravel", "AddonServerHost", server.host(), View::View32);
     const std::string offered = UniqueName("Offered");
     const std::string setup = ReadTextFile(Join(DoublesDir(), "offer_setup.exe")).value_or("");
     ASSERT_FALSE(setup.empty());
