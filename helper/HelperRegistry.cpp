@@ -118,7 +118,9 @@ void DeleteRegTree(HKEY root, const std::wstring& subkey) {
         SHDeleteKeyW(root, path.c_str());
         return;
     }
-    ScopedKey parent(OpenKey(root, path.substr(0, slash), KEY_ALL_ACCESS));
+    // The deletion opens the key itself; the parent only has to be reached, as one that may only
+    // be read can be.
+    ScopedKey parent(OpenKey(root, path.substr(0, slash), KEY_ENUMERATE_SUB_KEYS));
     const std::wstring leaf = path.substr(slash + 1);
     if (parent.get() && !leaf.empty()) SHDeleteKeyW(parent.get(), leaf.c_str());
 }

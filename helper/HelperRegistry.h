@@ -27,7 +27,8 @@ void WriteRegString(HKEY root, const std::wstring& subkey, const wchar_t* name,
 void WriteRegDword(HKEY root, const std::wstring& subkey, const wchar_t* name, DWORD value);
 // Opens the key with KEY_SET_VALUE; a missing key or value is no error.
 void DeleteRegValue(HKEY root, const std::wstring& subkey, const wchar_t* name);
-// Removes the key with all its subkeys and values.
+// Removes the key with all its subkeys and values. Its parent is opened only for going down
+// from it: a deletion needs no right on the parent.
 void DeleteRegTree(HKEY root, const std::wstring& subkey);
 
 // A key handle closed at the end of its scope unless it is a predefined root.
