@@ -3,7 +3,7 @@
 
 #include "tests/support/TestSupport.h"
 #include "updater/data/ProductSettings.h"
-#include "updater/data/Registry.h"
+#include "updater/platform/Registry.h"
 
 using namespace testsupport;
 

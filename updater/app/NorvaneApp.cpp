@@ -12,6 +12,7 @@
 #include "updater/app/UpdateMode.h"
 #include "updater/data/ProductSettings.h"
 #include "updater/platform/BasicHelpers.h"
+#include "updater/platform/DebugTrace.h"
 
 const char* const kModeSwitches[5] = {"/explicitupdate", "/updatenotice", "/adminprogress",
                                       "/bgprepare", "/sendlog"};

@@ -3,14 +3,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "updater/data/Registry.h"
+#include "updater/platform/Registry.h"
 #include "updater/framework/WinApp.h"
 #include "updater/platform/BasicHelpers.h"
 
 namespace {
 
 const char kDravelUserKey[] = "SOFTWARE\\Quindel\\Dravel";
-const char kDebugKey[] = "Software\\Quindel\\Dravel";
 
 time_t (*g_now_source)() = nullptr;
 
@@ -137,22 +136,4 @@ BYTE FontCharset() {
         if (value > 0xFFFF) break;  // a character set is one byte; stop before overflowing
     }
     return static_cast<BYTE>(value);
-}
-
-bool IsDebugTraceEnabled() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kDebugKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    const bool exists =
-        RegQueryValueExA(key, "Debug", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return exists;
-}
-
-void DebugTrace(const char* text) {
-    if (!text) return;
-    std::string line(text);
-    line += "\n";
-    OutputDebugStringA(line.c_str());
 }
