@@ -72,10 +72,15 @@ void RestoreStartPage() {
     const std::wstring start_page =
         ReadRegString(HKEY_CURRENT_USER, kIeMainKey, L"Start Page", kStartPageBytes);
     if (!start_page.empty() && IsToolbarStartPage(start_page)) {
-        const std::wstring old_page =
-            ReadRegString(HKEY_CURRENT_USER, kSmartPageKey, L"OldStartPage", kStartPageBytes);
-        if (!old_page.empty() && !IsToolbarStartPage(old_page)) {
-            WriteRegString(HKEY_CURRENT_USER, kIeMainKey, L"Start Page", old_page);
+        // The saved page is the user's, whatever its length: read whole, and forgotten only once
+        // it is back in place (or was nothing to put back).
+        std::wstring old_page;
+        const StringRead read =
+            ReadRegStringWhole(HKEY_CURRENT_USER, kSmartPageKey, L"OldStartPage", old_page);
+        if (read == StringRead::TooLong || read == StringRead::Unreadable) return;
+        if (!old_page.empty() && !IsToolbarStartPage(old_page) &&
+            !WriteRegString(HKEY_CURRENT_USER, kIeMainKey, L"Start Page", old_page)) {
+            return;
         }
     }
     WriteRegString(HKEY_CURRENT_USER, kSmartPageKey, L"OldStartPage", L"");
@@ -139,13 +144,16 @@ void RenameCustomKivuEngine() {
     std::wstring kivu;
     const StringRead old_read =
         ReadRegStringChecked(root.get(), kCustomSearchKey, L"kivu", kKivuBytes, kivu);
-    // An entry too long to copy is left where it is rather than lost.
+    // An entry too long to copy is left where it is rather than lost; one that is no text is no
+    // entry and goes as written.
     if (old_read == StringRead::TooLong) return;
     if (!kivu.empty()) {
         std::wstring kivu2;
-        // Only a missing or empty new entry is filled: one we cannot read is still the user's.
-        if (ReadRegStringChecked(root.get(), kCustomSearchKey, L"kivu2", kKivuBytes, kivu2) !=
-                StringRead::TooLong &&
+        // A missing, empty or non-text new entry is filled; a long or unreadable one is still
+        // the user's.
+        const StringRead new_read =
+            ReadRegStringChecked(root.get(), kCustomSearchKey, L"kivu2", kKivuBytes, kivu2);
+        if (new_read != StringRead::TooLong && new_read != StringRead::Unreadable &&
             kivu2.empty()) {
             WriteRegString(root.get(), kCustomSearchKey, L"kivu2", kivu);
         }

@@ -54,12 +54,36 @@ StringRead ReadRegStringChecked(HKEY root, const std::wstring& subkey, const wch
     const LONG result = RegQueryValueExW(key.get(), name, nullptr, &type,
                                          reinterpret_cast<BYTE*>(buffer.data()), &size);
     if (result == ERROR_FILE_NOT_FOUND) return StringRead::Missing;
-    if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
-        return StringRead::TooLong;
-    }
+    if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA) return StringRead::Unreadable;
+    // The type is known even when the data did not fit.
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return StringRead::NotText;
+    if (result == ERROR_MORE_DATA) return StringRead::TooLong;
     buffer.back() = L'\0';
     text = buffer.data();
     return StringRead::Read;
+}
+
+StringRead ReadRegStringWhole(HKEY root, const std::wstring& subkey, const wchar_t* name,
+                              std::wstring& text) {
+    text.clear();
+    ScopedKey key(OpenKey(root, subkey, KEY_QUERY_VALUE));
+    if (!key.get()) return StringRead::Missing;
+    // The size asked first may have grown by the time the data is read; ask again then.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD type = 0;
+        DWORD size = 0;
+        const LONG sized = RegQueryValueExW(key.get(), name, nullptr, &type, nullptr, &size);
+        if (sized == ERROR_FILE_NOT_FOUND) return StringRead::Missing;
+        if (sized != ERROR_SUCCESS) return StringRead::Unreadable;
+        if (type != REG_SZ && type != REG_EXPAND_SZ) return StringRead::NotText;
+        if (size > kWholeStringLimit) return StringRead::TooLong;
+        std::wstring text_read;
+        const StringRead read = ReadRegStringChecked(root, subkey, name, size, text_read);
+        if (read == StringRead::TooLong) continue;
+        if (read == StringRead::Read) text = text_read;
+        return read;
+    }
+    return StringRead::Unreadable;
 }
 
 std::wstring ReadRegString(HKEY root, const std::wstring& subkey, const wchar_t* name,
@@ -87,12 +111,13 @@ bool RegKeyOpensForReading(HKEY root, const std::wstring& subkey) {
     return key.get() != nullptr;
 }
 
-void WriteRegString(HKEY root, const std::wstring& subkey, const wchar_t* name,
+bool WriteRegString(HKEY root, const std::wstring& subkey, const wchar_t* name,
                     const std::wstring& text) {
     ScopedKey key(OpenOrCreateKey(root, subkey));
-    if (!key.get()) return;
-    RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    if (!key.get()) return false;
+    return RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) ==
+           ERROR_SUCCESS;
 }
 
 void WriteRegDword(HKEY root, const std::wstring& subkey, const wchar_t* name, DWORD value) {
@@ -118,7 +143,9 @@ void DeleteRegTree(HKEY root, const std::wstring& subkey) {
         SHDeleteKeyW(root, path.c_str());
         return;
     }
-    ScopedKey parent(OpenKey(root, path.substr(0, slash), KEY_ALL_ACCESS));
+    // The deletion opens the key itself; the parent only has to be reached, as one that may only
+    // be read can be.
+    ScopedKey parent(OpenKey(root, path.substr(0, slash), KEY_ENUMERATE_SUB_KEYS));
     const std::wstring leaf = path.substr(slash + 1);
     if (parent.get() && !leaf.empty()) SHDeleteKeyW(parent.get(), leaf.c_str());
 }

@@ -12,22 +12,34 @@ namespace pallix {
 // type, or longer than max_bytes.
 std::wstring ReadRegString(HKEY root, const std::wstring& subkey, const wchar_t* name,
                            DWORD max_bytes);
-enum class StringRead { Missing, Read, TooLong };
-// Like ReadRegString, but tells a missing value from one that does not fit (or is no string).
+enum class StringRead {
+    Missing,     // no key or no value
+    Read,        // text (possibly empty)
+    TooLong,     // text that does not fit
+    NotText,     // a value of another type
+    Unreadable,  // the query failed otherwise
+};
+// Like ReadRegString, but says why nothing was read; text is set only for Read.
 StringRead ReadRegStringChecked(HKEY root, const std::wstring& subkey, const wchar_t* name,
                                 DWORD max_bytes, std::wstring& text);
+// The whole text, however long (up to kWholeStringLimit bytes; longer reads as TooLong).
+StringRead ReadRegStringWhole(HKEY root, const std::wstring& subkey, const wchar_t* name,
+                              std::wstring& text);
+// The registry's own guidance for the largest value; no setting of ours comes near it.
+constexpr DWORD kWholeStringLimit = 1024 * 1024;
 // The REG_DWORD value, or default_value when it cannot be read.
 DWORD ReadRegDword(HKEY root, const std::wstring& subkey, const wchar_t* name, DWORD default_value);
 bool RegKeyOpensForReading(HKEY root, const std::wstring& subkey);
 
 // Opened (or created when missing) with KEY_ALL_ACCESS; the string is stored with its
-// terminating null.
-void WriteRegString(HKEY root, const std::wstring& subkey, const wchar_t* name,
+// terminating null. True when it was stored.
+bool WriteRegString(HKEY root, const std::wstring& subkey, const wchar_t* name,
                     const std::wstring& text);
 void WriteRegDword(HKEY root, const std::wstring& subkey, const wchar_t* name, DWORD value);
 // Opens the key with KEY_SET_VALUE; a missing key or value is no error.
 void DeleteRegValue(HKEY root, const std::wstring& subkey, const wchar_t* name);
-// Removes the key with all its subkeys and values.
+// Removes the key with all its subkeys and values. Its parent is opened only for going down
+// from it: a deletion needs no right on the parent.
 void DeleteRegTree(HKEY root, const std::wstring& subkey);
 
 // A key handle closed at the end of its scope unless it is a predefined root.

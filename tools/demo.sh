@@ -64,8 +64,9 @@ cat >"$demo/www/default.ashx" <<XML
   </option>
 </addon>
 XML
-# The vendor's hosts are settings: point the add-on server at the stand-in.
-"$WINE_BIN" reg add 'HKCU\Software\Quindel\Dravel' /v AddonServerHost /t REG_SZ /d "127.0.0.1:$port" /f >/dev/null 2>&1
+# The vendor's hosts are machine settings (the 32-bit view): point the add-on server at the
+# stand-in.
+"$WINE_BIN" reg add 'HKLM\Software\Quindel\Dravel' /v AddonServerHost /t REG_SZ /d "127.0.0.1:$port" /reg:32 /f >/dev/null 2>&1
 
 say "A low-integrity copy reports a start-page result: /sendlog"
 url="http://127.0.0.1:$port/InstallerPattern.aspx?url=7&no=2&pd=dv_Fennick&cr=0&sr=0&cv=1.0&ov=9.2.6.1&ch=demo"

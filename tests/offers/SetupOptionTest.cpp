@@ -78,8 +78,8 @@ protected:
     void SetUp() override {
         // No test may reach a real server: the add-on host points at the loopback server, and
         // the agent's option file name is empty unless a test sets it.
-        ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kAgentKey, "AddonServerHost", server.host(),
-                                 View::Own));
+        ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kAgentKey, "AddonServerHost", server.host(),
+                                 View::View32));
         DeleteRegValue(HKEY_CURRENT_USER, kAgentKey, "OptionFileName", View::Own);
     }
     void TearDown() override {
@@ -105,7 +105,7 @@ protected:
     TempDir dir;
     std::string option_file;
     LoopbackServer server;
-    ScopedRegValue host_guard{HKEY_CURRENT_USER, kAgentKey, "AddonServerHost", View::Own};
+    ScopedRegValue host_guard{HKEY_LOCAL_MACHINE, kAgentKey, "AddonServerHost", View::View32};
     ScopedRegValue file_guard{HKEY_CURRENT_USER, kAgentKey, "OptionFileName", View::Own};
 };
 
@@ -251,8 +251,9 @@ TEST_F(SetupOptionStore, DeadServerOrBadFilesGiveNoOffers) {
     cut.truncate_after = body.find("dl.test");  // inside the first CDATA section
     server.Serve("/default.ashx", cut);
     expect_nothing("truncated download");
-    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kAgentKey, "AddonServerHost",
-                             "127.0.0.1:" + std::to_string(LoopbackServer::UnusedPort()), View::Own));
+    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kAgentKey, "AddonServerHost",
+                             "127.0.0.1:" + std::to_string(LoopbackServer::UnusedPort()),
+                             View::View32));
     expect_nothing("dead server");
 
     // Local files: malformed, truncated inside character data, binary, empty.

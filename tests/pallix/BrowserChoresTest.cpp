@@ -116,6 +116,45 @@ TEST(UninstallRegistry, StartPageIsRestoredOnlyFromAToolbarPageToAUserPage) {
     }
 }
 
+// A saved page longer than the 2084 bytes once read (1042 characters or more) is still the
+// user's page: it is put back whole, not lost.
+TEST(UninstallRegistry, LongSavedStartPageIsRestoredWhole) {
+    ScopedRegValue start(HKEY_CURRENT_USER, kIeMain, "Start Page");
+    ScopedRegValue old(HKEY_CURRENT_USER, kSmartPage, "OldStartPage");
+    ScopedRegValue user(HKEY_CURRENT_USER, kIeMain, "New_Tab_Provider");
+    ScopedRegValue machine(HKEY_LOCAL_MACHINE, kIeMain, "New_Tab_Provider");
+    for (size_t length : {1041u, 1042u, 5000u}) {
+        const std::string page = "http://portal.example/?q=" + std::string(length - 25, 'p');
+        SCOPED_TRACE(length);
+        SetRegString(HKEY_CURRENT_USER, kIeMain, "Start Page", "about:smarthome");
+        SetRegString(HKEY_CURRENT_USER, kSmartPage, "OldStartPage", page);
+        EXPECT_EQ(RunPallix("-uninstall"), std::optional<DWORD>(0));
+        EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, kIeMain, "Start Page"),
+                  std::optional<std::string>(page));
+        EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, kSmartPage, "OldStartPage"),
+                  std::optional<std::string>(""));
+    }
+}
+
+// A page that could not be put back stays saved.
+TEST(UninstallRegistry, SavedStartPageStaysWhenItCannotBePutBack) {
+    ScopedRegValue start(HKEY_CURRENT_USER, kIeMain, "Start Page");
+    ScopedRegValue old(HKEY_CURRENT_USER, kSmartPage, "OldStartPage");
+    ScopedRegValue user(HKEY_CURRENT_USER, kIeMain, "New_Tab_Provider");
+    ScopedRegValue machine(HKEY_LOCAL_MACHINE, kIeMain, "New_Tab_Provider");
+    SetRegString(HKEY_CURRENT_USER, kIeMain, "Start Page", "about:kivu");
+    SetRegString(HKEY_CURRENT_USER, kSmartPage, "OldStartPage", "http://portal.example/");
+    {
+        ReadOnlyKey locked(HKEY_CURRENT_USER, kIeMain);
+        ASSERT_TRUE(locked.ok()) << "the system does not enforce a key's security";
+        EXPECT_EQ(RunPallix("-uninstall"), std::optional<DWORD>(0));
+    }
+    EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, kIeMain, "Start Page"),
+              std::optional<std::string>("about:kivu"));
+    EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, kSmartPage, "OldStartPage"),
+              std::optional<std::string>("http://portal.example/"));
+}
+
 class ContextMenu : public ::testing::Test {
 protected:
     const std::string module_key = "CLSID\\{973F6B07-9147-459f-9ABE-34BF2E9A927A}\\InprocServer32";
@@ -319,6 +358,32 @@ TEST_F(ToolbarSettings, KivuMovesToKivu2WithoutOverwritingIt) {
     EXPECT_EQ(RunPallix("-renamecustomkivuengine"), std::optional<DWORD>(0));
     EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, engines, "kivu2"),
               std::optional<std::string>(long_entry));
+}
+
+// Only an entry too long to copy is kept; one that is no text at all is deleted as any other,
+// and a "kivu2" that is no text is replaced.
+TEST_F(ToolbarSettings, KivuThatIsNoTextIsDeleted) {
+    LowSettingsRoot low_root;
+    ScopedRegTree cleanup(HKEY_CURRENT_USER, engines);
+    const std::wstring wide_engines(engines.begin(), engines.end());
+
+    SetRegDword(HKEY_CURRENT_USER, engines, "kivu", 5);
+    EXPECT_EQ(RunPallix("-renamecustomkivuengine"), std::optional<DWORD>(0));
+    EXPECT_FALSE(GetRegValueW(HKEY_CURRENT_USER, wide_engines, L"kivu").has_value());
+    EXPECT_FALSE(GetRegValueW(HKEY_CURRENT_USER, wide_engines, L"kivu2").has_value());
+
+    // Longer than the text buffer, but not text either.
+    SetRegBinary(HKEY_CURRENT_USER, engines, "kivu", std::vector<BYTE>(6000, 'k'));
+    EXPECT_EQ(RunPallix("-renamecustomkivuengine"), std::optional<DWORD>(0));
+    EXPECT_FALSE(GetRegValueW(HKEY_CURRENT_USER, wide_engines, L"kivu").has_value());
+    EXPECT_FALSE(GetRegValueW(HKEY_CURRENT_USER, wide_engines, L"kivu2").has_value());
+
+    SetRegDword(HKEY_CURRENT_USER, engines, "kivu2", 1);
+    SetRegString(HKEY_CURRENT_USER, engines, "kivu", "http://kivu.example/?q=");
+    EXPECT_EQ(RunPallix("-renamecustomkivuengine"), std::optional<DWORD>(0));
+    EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, engines, "kivu2"),
+              std::optional<std::string>("http://kivu.example/?q="));
+    EXPECT_FALSE(GetRegValueW(HKEY_CURRENT_USER, wide_engines, L"kivu").has_value());
 }
 
 TEST_F(ToolbarSettings, SettingsRootIsAppDataLowWhenItExistsAndTheUserKeyOtherwise) {

@@ -1,8 +1,11 @@
 #pragma once
 // Running Pallix the way the toolbar's setup does, and the component doubles it closes.
+#include <sddl.h>
+
 #include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "tests/support/TestSupport.h"
 
@@ -62,6 +65,63 @@ inline bool RegKeyExistsW(HKEY root, const std::wstring& subkey) {
 inline void DeleteRegTreeW(HKEY root, const std::wstring& subkey) {
     RegDeleteTreeW(root, subkey.c_str());
 }
+
+// A key that everyone may read and nothing else, as an administrator may lock one (in the view a
+// 32-bit program has); its own access list comes back at the end of the scope. ok() is false
+// when the lock cannot be set or is not enforced (the key still opens for writing).
+class ReadOnlyKey {
+public:
+    ReadOnlyKey(HKEY root, const std::string& subkey) : root_(root), subkey_(subkey) {
+        HKEY key = Open(READ_CONTROL);
+        if (!key) return;
+        DWORD size = 0;
+        RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
+        saved_.resize(size);
+        const bool saved = size && RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, saved_.data(),
+                                                     &size) == ERROR_SUCCESS;
+        RegCloseKey(key);
+        if (!saved) return;
+        PSECURITY_DESCRIPTOR read_only = nullptr;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KR;;;WD)", SDDL_REVISION_1,
+                                                                  &read_only, nullptr))
+            return;
+        locked_ = Apply(read_only);
+        LocalFree(read_only);
+        if (HKEY writable = Open(KEY_SET_VALUE)) {
+            RegCloseKey(writable);
+            return;
+        }
+        ok_ = locked_;
+    }
+    ~ReadOnlyKey() {
+        if (locked_) Apply(saved_.data());
+    }
+    ReadOnlyKey(const ReadOnlyKey&) = delete;
+    ReadOnlyKey& operator=(const ReadOnlyKey&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    HKEY Open(REGSAM access) const {
+        HKEY key = nullptr;
+        return RegOpenKeyExA(root_, subkey_.c_str(), 0, access | KEY_WOW64_32KEY, &key) ==
+                       ERROR_SUCCESS
+                   ? key
+                   : nullptr;
+    }
+    bool Apply(PSECURITY_DESCRIPTOR descriptor) const {
+        HKEY key = Open(WRITE_DAC);
+        if (!key) return false;
+        const bool done =
+            RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+        RegCloseKey(key);
+        return done;
+    }
+    HKEY root_;
+    std::string subkey_;
+    std::vector<BYTE> saved_;
+    bool locked_ = false;
+    bool ok_ = false;
+};
 
 // HKCU "Software\AppDataLow", the toolbar's settings root from Vista on, made for one test when
 // the machine lacks it (a fresh test prefix does).

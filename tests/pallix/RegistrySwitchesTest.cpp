@@ -95,6 +95,19 @@ TEST_F(RegistrySwitches, DeletionsActUnderTheHiveTheWordSelects) {
     EXPECT_EQ(RunPallix("-delregvalue hkcu " + subkey + "\\Missing Gone"), std::optional<DWORD>(0));
 }
 
+// Deleting a key needs no right on its parent: a parent that may only be read must not stop it.
+TEST_F(RegistrySwitches, KeyBelowAReadOnlyParentIsDeleted) {
+    const std::string parent = subkey + "\\Guarded";
+    SetRegDword(HKEY_CURRENT_USER, parent + "\\Leaf\\Deep", "Value", 1);
+    SetRegDword(HKEY_CURRENT_USER, parent + "\\Kept", "Value", 1);
+    ReadOnlyKey guard(HKEY_CURRENT_USER, parent);
+    ASSERT_TRUE(guard.ok()) << "the system does not enforce a key's security";
+
+    EXPECT_EQ(RunPallix("-delregkey hkcu " + parent + "\\Leaf"), std::optional<DWORD>(0));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, parent + "\\Leaf"));
+    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, parent + "\\Kept"));
+}
+
 TEST(FileMove, CreatesOneFolderLevelAndReplacesAnExistingFile) {
     TempDir folder;
     ASSERT_TRUE(WriteTextFile(folder.File("source.txt"), "moved"));

@@ -1,11 +1,13 @@
 // Launching: the waiting launchers keep the calling thread's messages flowing and report the
 // child's identity; the rights checks answer by token and by Windows version; the verb is
-// "open" where the system has no elevation; the integrity launchers pass the command line.
+// "open" where the system has no elevation; the integrity launchers pass the command line, and
+// the product started after an update does not keep the updater's elevated rights.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdlib>
 
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/TestSupport.h"
 #include "updater/platform/Launch.h"
 
@@ -15,6 +17,19 @@ namespace {
 
 std::string RecorderPath() { return Join(DoublesDir(), "PlatformRecorder.exe"); }
 std::string ProbePath() { return Join(DoublesDir(), "PlatformProbe.exe"); }
+
+// The probe's answer bits (see the probe).
+constexpr DWORD kElevated = 1, kVista = 2, kXp = 4, kLow = 8;
+
+// The program file a process runs (the headers here are XP's, which lack the call).
+std::string ImageOf(HANDLE process) {
+    typedef BOOL(WINAPI * QueryImageFn)(HANDLE, DWORD, LPSTR, PDWORD);
+    auto query = reinterpret_cast<QueryImageFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameA")));
+    char path[MAX_PATH * 2] = {};
+    DWORD size = sizeof(path);
+    return query && query(process, 0, path, &size) ? std::string(path, size) : "";
+}
 
 // Every child started during a test appends its pid and command line to this file.
 class Launching : public ::testing::Test {
@@ -89,23 +104,98 @@ TEST_F(Launching, ProcessIdOfAHandle) {
     EXPECT_EQ(GetProcessIdOf(GetCurrentProcess()), GetCurrentProcessId());
 }
 
-TEST_F(Launching, IntegrityLaunchersPassTheCommandLineUnquoted) {
-    HANDLE low = RunAsLowIntegrity(RecorderPath(), "/SendLog http://h/log?a=1");
+// A folder with a blank in its name, as "C:\Program Files\..." has, and a program planted where
+// an unquoted command line would be looked for first: "<temp>\Platform.exe" before
+// "<temp>\Platform Files\PlatformRecorder.exe".
+TEST_F(Launching, IntegrityLaunchersQuoteAProgramPathWithABlank) {
+    const std::string folder = temp.File("Platform Files");
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    ASSERT_TRUE(CopyInto(RecorderPath(), folder));
+    ASSERT_TRUE(CopyInto(ProbePath(), temp.path(), "Platform.exe"));
+    const std::string program = Join(folder, "PlatformRecorder.exe");
+
+    HANDLE low = RunAsLowIntegrity(program, "/SendLog http://h/log?a=1");
     ASSERT_NE(low, nullptr);
+    EXPECT_EQ(ImageOf(low), program);
     EXPECT_EQ(WaitForSingleObject(low, 10000), WAIT_OBJECT_0);
+    TerminateProcess(low, 1);
     CloseHandle(low);
-    EXPECT_NE(Record().find("cmd=" + RecorderPath() + " /SendLog http://h/log?a=1\n"),
-              std::string::npos)
+    EXPECT_NE(Record().find("cmd=\"" + program + "\" /SendLog http://h/log?a=1\n"), std::string::npos)
         << Record();
 
     DeleteFileA(record.c_str());
-    HANDLE medium = RunAsMediumIntegrity(RecorderPath());
+    HANDLE medium = RunAsMediumIntegrity(program);
     ASSERT_NE(medium, nullptr);
+    EXPECT_EQ(ImageOf(medium), program);
     EXPECT_EQ(WaitForSingleObject(medium, 10000), WAIT_OBJECT_0);
+    TerminateProcess(medium, 1);
     CloseHandle(medium);
-    EXPECT_NE(Record().find("cmd=" + RecorderPath() + " \n"), std::string::npos) << Record();
+    EXPECT_NE(Record().find("cmd=\"" + program + "\" \n"), std::string::npos) << Record();
 
     EXPECT_EQ(RunAsLowIntegrity(temp.File("missing.exe"), ""), nullptr);
+    EXPECT_EQ(RunAsMediumIntegrity(temp.File("missing.exe")), nullptr);
+}
+
+// The start-page worker's "/SendLog" copy of Norvane, installed in a folder with a blank: the
+// copy must be the one started and see its own switch, or it ends with 0 and nothing is sent.
+// (Windows passes an unquoted line on as it stands, so the copy would see "Files\Norvane.exe" as
+// its switch; Wine quotes the program it found, which the planted program shows instead.)
+TEST_F(Launching, LowIntegrityNorvaneInAFolderWithABlankSendsItsLog) {
+    LoopbackServer server;
+    ASSERT_TRUE(server.ok());
+    server.Serve("/log", "ok");
+    const std::string folder = temp.File("Norvane Files");
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    ASSERT_TRUE(CopyInto(Join(BinDir(), "Norvane.exe"), folder));
+    ASSERT_TRUE(CopyInto(RecorderPath(), temp.path(), "Norvane.exe"));
+
+    HANDLE copy = RunAsLowIntegrity(Join(folder, "Norvane.exe"), "/SendLog " + server.Url("/log?a=1"));
+    ASSERT_NE(copy, nullptr);
+    const DWORD waited = WaitForSingleObject(copy, 20000);
+    DWORD code = 0;
+    GetExitCodeProcess(copy, &code);
+    TerminateProcess(copy, 99);
+    CloseHandle(copy);
+    EXPECT_EQ(waited, WAIT_OBJECT_0);
+    EXPECT_EQ(code, 1u) << "1 is sent, 2 failed";
+    EXPECT_EQ(server.RequestsFor("/log").size(), 1u);
+    EXPECT_EQ(Record(), "") << "the planted program ran";
+}
+
+TEST_F(Launching, ShellFailuresKeepTheirOwnCode) {
+    // No program is associated with this kind of file; this file is no program at all.
+    const std::string unassociated = temp.File("notes." + UniqueName("none"));
+    ASSERT_TRUE(WriteTextFile(unassociated, "text"));
+    const std::string broken = temp.File("broken.exe");
+    ASSERT_TRUE(WriteTextFile(broken, "not a program"));
+    for (bool elevate : {false, true}) {
+        SCOPED_TRACE(elevate ? "runas" : "open");
+        EXPECT_EQ(ShellExecuteAndWait(nullptr, unassociated, "", false, elevate), SE_ERR_NOASSOC);
+        EXPECT_EQ(ShellExecuteAndWait(nullptr, broken, "", false, elevate), ERROR_BAD_FORMAT);
+    }
+}
+
+// What the shell reports when it cannot start a program, as the elevated hand-over reads it:
+// 5 stops with "elevation refused", anything else at or below 32 carries on in this process.
+TEST(ShellFailure, OnlyACancelledPromptReadsAsRefusal) {
+    EXPECT_EQ(ShellFailureResult(SE_ERR_ACCESSDENIED, ERROR_CANCELLED), SE_ERR_ACCESSDENIED);
+    EXPECT_EQ(ShellFailureResult(0, ERROR_CANCELLED), SE_ERR_ACCESSDENIED);
+    EXPECT_EQ(ShellFailureResult(42, ERROR_CANCELLED), SE_ERR_ACCESSDENIED);
+
+    EXPECT_EQ(ShellFailureResult(SE_ERR_FNF, ERROR_FILE_NOT_FOUND), SE_ERR_FNF);
+    EXPECT_EQ(ShellFailureResult(SE_ERR_NOASSOC, ERROR_NO_ASSOCIATION), SE_ERR_NOASSOC);
+    EXPECT_EQ(ShellFailureResult(ERROR_BAD_FORMAT, ERROR_BAD_EXE_FORMAT), ERROR_BAD_FORMAT);
+    // Without a code of the shell's own, or with a denial nobody asked the user about, the
+    // result is still a failure of its own kind: never success, never "missing", never "refused".
+    for (int code : {0, -1, 33, 42, SE_ERR_ACCESSDENIED}) {
+        for (DWORD error : {DWORD(ERROR_SUCCESS), DWORD(ERROR_ACCESS_DENIED),
+                            DWORD(ERROR_NOT_ENOUGH_MEMORY), DWORD(740) /* elevation required */}) {
+            const int result = ShellFailureResult(code, error);
+            EXPECT_GT(result, 0) << code << " / " << error;
+            EXPECT_LE(result, 32) << code << " / " << error;
+            EXPECT_NE(result, SE_ERR_ACCESSDENIED) << code << " / " << error;
+        }
+    }
 }
 
 TEST(Rights, ThisProcessIsAnElevatedWindows7One) {
@@ -116,8 +206,6 @@ TEST(Rights, ThisProcessIsAnElevatedWindows7One) {
     EXPECT_FALSE(IsLowIntegrity());
 }
 
-constexpr DWORD kElevated = 1, kVista = 2, kXp = 4, kLow = 8;
-
 TEST(Rights, LimitedTokenIsNotElevated) {
     Process::Options limited;
     limited.limited_token = true;
@@ -127,6 +215,46 @@ TEST(Rights, LimitedTokenIsNotElevated) {
     ASSERT_TRUE(answer.has_value());
     EXPECT_EQ(*answer & (kElevated | kLow), 0u);
     EXPECT_EQ(*answer & kVista, kVista);
+}
+
+// The product started after an update must not inherit the elevated Norvane's administrator
+// rights: lowering only the integrity label (which Wine does not even enforce) leaves them.
+TEST(Rights, ProductStartsWithoutTheElevatedRights) {
+    HANDLE product = RunAsMediumIntegrity(ProbePath());
+    ASSERT_NE(product, nullptr);
+    const DWORD waited = WaitForSingleObject(product, 20000);
+    DWORD rights = 0;
+    GetExitCodeProcess(product, &rights);
+    TerminateProcess(product, 255);
+    CloseHandle(product);
+    ASSERT_EQ(waited, WAIT_OBJECT_0);
+    EXPECT_EQ(rights, kVista | kXp) << "elevated or low";
+
+    // A Norvane that is not elevated has no rights to give away and starts it as written.
+    Process::Options limited;
+    limited.limited_token = true;
+    EXPECT_EQ(RunToEnd(Quote(ProbePath()) + " medium " + Quote(ProbePath()), 30000, limited),
+              std::optional<DWORD>(kVista | kXp));
+}
+
+// The desktop shell's token is the second source; Wine has no shell window, so the step is shown
+// with the token of another process that runs with the limited token, as the shell would.
+TEST(Rights, ProductCanStartWithAnotherProcesssToken) {
+    Process::Options limited;
+    limited.limited_token = true;
+    Process holder;
+    ASSERT_TRUE(holder.Start(Quote(RecorderPath()) + " --sleep=30000", limited));
+    HANDLE product = RunWithTokenOfProcess(holder.pid(), Quote(ProbePath()) + " rights");
+    ASSERT_NE(product, nullptr);
+    const DWORD waited = WaitForSingleObject(product, 20000);
+    DWORD rights = 0;
+    GetExitCodeProcess(product, &rights);
+    TerminateProcess(product, 255);
+    CloseHandle(product);
+    ASSERT_EQ(waited, WAIT_OBJECT_0);
+    EXPECT_EQ(rights, kVista | kXp);
+
+    EXPECT_EQ(RunWithTokenOfProcess(0, Quote(ProbePath()) + " rights"), nullptr);
 }
 
 // The probe under another name, with Wine told to report an older Windows for that name only.

@@ -8,7 +8,7 @@ namespace langmod {
 
 Module::Module() {
     const std::string path = testsupport::Join(testsupport::BinDir(), "ko-KR.dll");
-    handle_ = LoadLibraryA(path.c_str());
+    handle_ = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
 }
 
 Module::~Module() {

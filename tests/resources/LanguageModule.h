@@ -9,8 +9,8 @@
 
 namespace langmod {
 
-// Loads ko-KR.dll from the build's bin folder the way Norvane does (as a library) and frees it
-// at the end.
+// Loads ko-KR.dll from the build's bin folder the way Norvane does (as a data file, so that none
+// of its code could run) and frees it at the end.
 class Module {
 public:
     Module();

@@ -3,7 +3,7 @@
 
 #include "tests/support/TestSupport.h"
 #include "updater/data/ProductSettings.h"
-#include "updater/data/Registry.h"
+#include "updater/platform/Registry.h"
 
 using namespace testsupport;
 
@@ -160,6 +160,33 @@ TEST_F(LanguageSources, FirstNonEmptySourceWinsInOrder) {
 TEST_F(LanguageSources, ModulePathNeedsTheFileBesideTheProgram) {
     // The test program's folder holds no ko-KR.dll.
     EXPECT_EQ(LanguageModulePath(), "");
+}
+
+// Norvane without a path of its own (GetModuleFileName cannot give one of 260 characters or
+// more) has no folder: the module must not then be taken from the root of the current drive.
+TEST_F(LanguageSources, NoModuleWithoutAFolderOfTheProgram) {
+    TempDir folder;
+    ASSERT_TRUE(WriteTextFile(folder.File("ko-KR.dll"), "module"));
+    EXPECT_EQ(LanguageModulePathBeside(folder.File("Norvane.exe")), folder.File("ko-KR.dll"));
+
+    struct RootModule {
+        std::string previous_dir, path;
+        ~RootModule() {
+            if (!path.empty()) DeleteFileA(path.c_str());
+            SetCurrentDirectoryA(previous_dir.c_str());
+        }
+    } root;
+    char current[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, current);
+    root.previous_dir = current;
+    ASSERT_TRUE(SetCurrentDirectoryA(folder.path().c_str()));
+    const std::string planted = folder.path().substr(0, 3) + "ko-KR.dll";  // "C:\\ko-KR.dll"
+    if (PathExists(planted)) GTEST_SKIP() << planted << " exists already";
+    ASSERT_TRUE(WriteTextFile(planted, "planted"));
+    root.path = planted;
+
+    EXPECT_EQ(LanguageModulePathBeside(""), "");
+    EXPECT_EQ(LanguageModulePathBeside("Norvane.exe"), "");
 }
 
 }  // namespace

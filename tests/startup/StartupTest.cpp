@@ -31,10 +31,11 @@ class NorvaneRun : public ::testing::Test {
 protected:
     std::string product = UniqueName("Prod");
     // The add-on server is one that refuses connections, unless a test serves option files.
-    ScopedRegValue addon_host{HKEY_CURRENT_USER, "Software\\Quindel\\Dravel", "AddonServerHost", View::Own};
+    // Server overrides are machine settings, read in the program's own 32-bit view.
+    ScopedRegValue addon_host{HKEY_LOCAL_MACHINE, "Software\\Quindel\\Dravel", "AddonServerHost", View::View32};
     NorvaneRun() {
-        SetRegString(HKEY_CURRENT_USER, "Software\\Quindel\\Dravel", "AddonServerHost",
-                     "127.0.0.1:" + std::to_string(LoopbackServer::UnusedPort()), View::Own);
+        SetRegString(HKEY_LOCAL_MACHINE, "Software\\Quindel\\Dravel", "AddonServerHost",
+                     "127.0.0.1:" + std::to_string(LoopbackServer::UnusedPort()), View::View32);
     }
     ~NorvaneRun() override { RemoveTree(Join(DataRoot(), product)); }
     // A preparation that ran past its mutex always leaves the store behind.
@@ -117,6 +118,24 @@ TEST_F(NorvaneRun, MissingLanguageModuleEndsStartUpSilently) {
     EXPECT_NE(WaitForWindow(with_module.pid(), 15000, &IsUpdateWindow), nullptr);
 }
 
+// The language module holds only resources. Norvane, which may run elevated, loads it as data:
+// code in a module someone planted beside it must not run, and every page must still work.
+TEST_F(NorvaneRun, PlantedLanguageModuleServesResourcesButRunsNoCode) {
+    TempDir folder;
+    ASSERT_TRUE(CopyInto(NorvanePath(), folder.path()));
+    ASSERT_TRUE(CopyInto(Join(DoublesDir(), "planted_module.dll"), folder.path(), "ko-KR.dll"));
+    const std::string mark = folder.File("module-code-ran");
+    Process::Options options;
+    options.extra_environment.push_back("PLANTED_MODULE_MARK=" + mark);
+    Process norvane;
+    ASSERT_TRUE(norvane.Start(Command(folder.File("Norvane.exe"), "/explicitupdate " + product), options));
+    HWND window = WaitForWindow(norvane.pid(), 15000, &IsUpdateWindow);
+    ASSERT_NE(window, nullptr) << "the module's resources did not serve the window";
+    EXPECT_FALSE(WindowText(window).empty());
+    EXPECT_NE(GetDlgItem(window, IDC_CLOSE), nullptr);
+    EXPECT_FALSE(PathExists(mark)) << "code of the language module ran inside Norvane";
+}
+
 // The product's mutex held by someone else: a second Norvane waits about 3000 ms for it and
 // ends; "/bgprepare" uses a mutex of its own and is not held up.
 TEST_F(NorvaneRun, SecondInstanceWaitsForTheProductMutexThenEnds) {
@@ -186,7 +205,7 @@ TEST_F(NorvaneRun, BackgroundPreparationFetchesAheadAndSavesTheStore) {
     LoopbackServer server;
     ScopedRegValue option_file{HKEY_CURRENT_USER, "Software\\Quindel\\Dravel", "OptionFileName", View::Own};
     DeleteRegValue(HKEY_CURRENT_USER, "Software\\Quindel\\Dravel", "OptionFileName", View::Own);
-    SetRegString(HKEY_CURRENT_USER, "Software\\Quindel\\Dravel", "AddonServerHost", server.host(), View::Own);
+    SetRegString(HKEY_LOCAL_MACHINE, "Software\\Quindel\\Dravel", "AddonServerHost", server.host(), View::View32);
     const std::string offered = UniqueName("Offered");
     const std::string setup = ReadTextFile(Join(DoublesDir(), "offer_setup.exe")).value_or("");
     ASSERT_FALSE(setup.empty());

@@ -12,6 +12,7 @@
 #include "updater/app/UpdateMode.h"
 #include "updater/data/ProductSettings.h"
 #include "updater/platform/BasicHelpers.h"
+#include "updater/platform/DebugTrace.h"
 
 const char* const kModeSwitches[5] = {"/explicitupdate", "/updatenotice", "/adminprogress",
                                       "/bgprepare", "/sendlog"};
@@ -119,7 +120,9 @@ bool CNorvaneApp::LoadLanguageModule() {
     }
     const std::string path = LanguageModulePath();
     if (path.empty()) return false;
-    language_module = LoadLibraryA(path.c_str());
+    // Only resources are taken from the module, and Norvane may be elevated: as a data file its
+    // code never runs, whoever put it there. (LOAD_LIBRARY_AS_DATAFILE is the flag XP knows.)
+    language_module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     if (!language_module) return false;
     framework::SetResourceHandle(language_module);
     return true;

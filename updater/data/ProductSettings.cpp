@@ -3,14 +3,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "updater/data/Registry.h"
+#include "updater/platform/Registry.h"
 #include "updater/framework/WinApp.h"
 #include "updater/platform/BasicHelpers.h"
 
 namespace {
 
 const char kDravelUserKey[] = "SOFTWARE\\Quindel\\Dravel";
-const char kDebugKey[] = "Software\\Quindel\\Dravel";
 
 time_t (*g_now_source)() = nullptr;
 
@@ -113,11 +112,14 @@ std::string ResolveLanguageCode() {
     return "ko-KR";
 }
 
-std::string LanguageModulePath() {
-    std::string folder = OwnModulePath();
-    const size_t cut = folder.rfind('\\');
-    if (cut != std::string::npos) folder.resize(cut);
-    const std::string path = folder + "\\ko-KR.dll";
+std::string LanguageModulePath() { return LanguageModulePathBeside(OwnModulePath()); }
+
+std::string LanguageModulePathBeside(const std::string& program_path) {
+    // Without a folder of its own (no path, or one too long for GetModuleFileName), "\\ko-KR.dll"
+    // would name the root of the current drive: no module is better than someone else's.
+    const size_t cut = program_path.rfind('\\');
+    if (cut == std::string::npos || cut == 0) return "";
+    const std::string path = program_path.substr(0, cut) + "\\ko-KR.dll";
     for (int index = 0; index < 4; ++index) {
         if (!LanguageCodeFromSource(index).empty() && FileExists(path)) return path;
     }
@@ -134,22 +136,4 @@ BYTE FontCharset() {
         if (value > 0xFFFF) break;  // a character set is one byte; stop before overflowing
     }
     return static_cast<BYTE>(value);
-}
-
-bool IsDebugTraceEnabled() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kDebugKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    const bool exists =
-        RegQueryValueExA(key, "Debug", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return exists;
-}
-
-void DebugTrace(const char* text) {
-    if (!text) return;
-    std::string line(text);
-    line += "\n";
-    OutputDebugStringA(line.c_str());
 }

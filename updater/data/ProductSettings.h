@@ -1,6 +1,6 @@
 #pragma once
 // What Norvane reads of an installed product, what it writes back to the agent's per-product
-// state, which language applies, where the language module lies, and debug tracing.
+// state, which language applies and where the language module lies.
 #include <windows.h>
 
 #include <ctime>
@@ -38,8 +38,7 @@ std::string ResolveLanguageCode();
 // "<folder of Norvane.exe>\\ko-KR.dll" when a language source names a code and the file exists;
 // otherwise "".
 std::string LanguageModulePath();
+// The same for a program at program_path (LanguageModulePath passes Norvane's own path).
+std::string LanguageModulePathBeside(const std::string& program_path);
 // Character set for the fonts Norvane creates (string 10086 of the language module; 1 if empty).
 BYTE FontCharset();
-
-bool IsDebugTraceEnabled();
-void DebugTrace(const char* text);

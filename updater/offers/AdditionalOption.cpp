@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "updater/data/Registry.h"
+#include "updater/platform/Registry.h"
 #include "updater/data/UpdateInfo.h"
 #include "updater/offers/OptionXml.h"
 #include "updater/platform/BasicHelpers.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "resources/ResourceIds.h"
-#include "updater/data/Registry.h"
+#include "updater/platform/Registry.h"
 #include "updater/framework/WinApp.h"
 #include "updater/offers/SetupOptionIni.h"
 

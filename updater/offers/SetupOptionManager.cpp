@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "updater/data/ProductSettings.h"
-#include "updater/data/Registry.h"
+#include "updater/platform/Registry.h"
 #include "updater/offers/SetupOptionIni.h"
 #include "updater/platform/BasicHelpers.h"
 #include "updater/platform/Download.h"

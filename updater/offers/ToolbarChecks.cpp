@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "updater/data/Registry.h"
+#include "updater/platform/Registry.h"
 #include "updater/platform/BasicHelpers.h"
 
 const char kWendleBandClsid[] = "{38FBE93D-4CA1-4414-AF6A-94920C5BD8DA}";

@@ -7,7 +7,7 @@
 #include <cstdarg>
 #include <vector>
 
-#include "updater/data/ProductSettings.h"
+#include "updater/platform/DebugTrace.h"
 #include "updater/platform/Shell.h"
 
 namespace {

@@ -10,6 +10,7 @@
 namespace {
 
 // Declarations the XP-level headers lack.
+constexpr int kTokenLinkedToken = 19;
 constexpr int kTokenElevation = 20;
 constexpr int kTokenIntegrityLevel = 25;
 constexpr DWORD kGroupIntegrity = 0x00000020;  // SE_GROUP_INTEGRITY
@@ -31,6 +32,8 @@ typedef DWORD(WINAPI* GetLengthSidFn)(PSID);
 typedef BOOL(WINAPI* CreateProcessAsUserFn)(HANDLE, LPCSTR, LPSTR, LPSECURITY_ATTRIBUTES,
                                             LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID, LPCSTR,
                                             LPSTARTUPINFOA, LPPROCESS_INFORMATION);
+typedef BOOL(WINAPI* CreateProcessWithTokenFn)(HANDLE, DWORD, LPCWSTR, LPWSTR, DWORD, LPVOID,
+                                               LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION);
 typedef PDWORD(WINAPI* GetSidSubAuthorityFn)(PSID, DWORD);
 typedef PUCHAR(WINAPI* GetSidSubAuthorityCountFn)(PSID);
 
@@ -85,6 +88,112 @@ bool PumpWaitingMessages() {
     return !quit;
 }
 
+// "<path>" parameters. Unquoted, a path with a blank ("C:\\Program Files\\...") is split: the
+// system looks for "C:\\Program.exe" first, and the program sees a piece of its own path as its
+// first argument.
+std::string CommandLineOf(const std::string& path, const std::string& parameters) {
+    const bool quoted = !path.empty() && path[0] == '"';
+    return (quoted ? path : "\"" + path + "\"") + " " + parameters;
+}
+
+// The token's elevation (false where the system has none, so before Vista).
+bool TokenIsElevated(const SecurityLibrary& security, HANDLE token) {
+    GetTokenInformationFn get_information =
+        security.Find<GetTokenInformationFn>("GetTokenInformation");
+    DWORD elevation = 0;
+    DWORD size = 0;
+    return get_information &&
+           get_information(token, kTokenElevation, &elevation, sizeof(elevation), &size) &&
+           elevation != 0;
+}
+
+bool OwnTokenIsElevated() {
+    SecurityLibrary security;
+    OpenProcessTokenFn open_token = security.Find<OpenProcessTokenFn>("OpenProcessToken");
+    ScopedHandle token;
+    return open_token && open_token(GetCurrentProcess(), TOKEN_QUERY, token.receive()) &&
+           TokenIsElevated(security, token.get());
+}
+
+// Starts the command line with a primary token: as that token's user where we may assign it,
+// otherwise through the secondary logon service, which an elevated administrator may use for
+// another process's token (Vista and later).
+HANDLE StartWithToken(const SecurityLibrary& security, HANDLE token,
+                      const std::string& command_line) {
+    CreateProcessAsUserFn create_as_user =
+        security.Find<CreateProcessAsUserFn>("CreateProcessAsUserA");
+    PROCESS_INFORMATION info;
+    ZeroMemory(&info, sizeof(info));
+    if (create_as_user) {
+        std::vector<char> line(command_line.begin(), command_line.end());
+        line.push_back('\0');
+        STARTUPINFOA startup;
+        ZeroMemory(&startup, sizeof(startup));
+        startup.cb = sizeof(startup);
+        if (create_as_user(token, nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           nullptr, &startup, &info)) {
+            CloseHandle(info.hThread);
+            return info.hProcess;
+        }
+    }
+    CreateProcessWithTokenFn create_with_token =
+        security.Find<CreateProcessWithTokenFn>("CreateProcessWithTokenW");
+    if (!create_with_token) return nullptr;
+    const int length = MultiByteToWideChar(CP_ACP, 0, command_line.c_str(), -1, nullptr, 0);
+    if (length <= 0) return nullptr;
+    std::vector<wchar_t> line(static_cast<size_t>(length));
+    MultiByteToWideChar(CP_ACP, 0, command_line.c_str(), -1, line.data(), length);
+    STARTUPINFOW startup;
+    ZeroMemory(&startup, sizeof(startup));
+    startup.cb = sizeof(startup);
+    if (!create_with_token(token, 0, nullptr, line.data(), 0, nullptr, nullptr, &startup, &info))
+        return nullptr;
+    CloseHandle(info.hThread);
+    return info.hProcess;
+}
+
+// The non-elevated token an elevated token is linked to. Windows hands it out at identification
+// level unless the caller may act as the system, so the duplication below fails there and the
+// shell's token is tried next.
+HANDLE StartWithLinkedToken(const std::string& command_line) {
+    SecurityLibrary security;
+    OpenProcessTokenFn open_token = security.Find<OpenProcessTokenFn>("OpenProcessToken");
+    GetTokenInformationFn get_information =
+        security.Find<GetTokenInformationFn>("GetTokenInformation");
+    DuplicateTokenExFn duplicate = security.Find<DuplicateTokenExFn>("DuplicateTokenEx");
+    if (!open_token || !get_information || !duplicate) return nullptr;
+
+    ScopedHandle own_token;
+    if (!open_token(GetCurrentProcess(), TOKEN_QUERY, own_token.receive())) return nullptr;
+    HANDLE linked_handle = nullptr;
+    DWORD size = 0;
+    if (!get_information(own_token.get(), kTokenLinkedToken, &linked_handle,
+                         sizeof(linked_handle), &size))
+        return nullptr;
+    ScopedHandle linked(linked_handle);
+    // Only a limited token is of use; a token without elevation is linked to the elevated one.
+    if (!linked.valid() || TokenIsElevated(security, linked.get())) return nullptr;
+    ScopedHandle primary;
+    if (!duplicate(linked.get(), MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary,
+                   primary.receive()))
+        return nullptr;
+    return StartWithToken(security, primary.get(), command_line);
+}
+
+// The process that owns the desktop shell's window, 0 when there is none.
+DWORD ShellProcessId() {
+    typedef HWND(WINAPI * GetShellWindowFn)();
+    HMODULE user = GetModuleHandleA("user32.dll");
+    GetShellWindowFn get_shell_window =
+        user ? reinterpret_cast<GetShellWindowFn>(
+                   reinterpret_cast<void*>(GetProcAddress(user, "GetShellWindow")))
+             : nullptr;
+    HWND shell = get_shell_window ? get_shell_window() : nullptr;
+    DWORD process_id = 0;
+    if (shell) GetWindowThreadProcessId(shell, &process_id);
+    return process_id;
+}
+
 HANDLE RunWithIntegrity(const std::string& path, const std::string& parameters,
                         const char* sid_text) {
     SecurityLibrary security;
@@ -116,7 +225,7 @@ HANDLE RunWithIntegrity(const std::string& path, const std::string& parameters,
     HANDLE process = nullptr;
     if (set_information(token.get(), kTokenIntegrityLevel, &label,
                         static_cast<DWORD>(sizeof(label)) + sid_length(sid))) {
-        std::string command = path + " " + parameters;
+        const std::string command = CommandLineOf(path, parameters);
         std::vector<char> line(command.begin(), command.end());
         line.push_back('\0');
         STARTUPINFOA startup;
@@ -241,11 +350,11 @@ int ShellExecuteAndWait(DWORD* process_id, const std::string& path,
     info.lpParameters = parameters.c_str();
     info.nShow = SW_SHOWNORMAL;
     const BOOL started = ShellExecuteExA(&info);
+    const DWORD error = started ? ERROR_SUCCESS : GetLastError();
     int result = static_cast<int>(reinterpret_cast<INT_PTR>(info.hInstApp));
     if (!started) {
         if (info.hProcess) CloseHandle(info.hProcess);
-        // A failure never reads as success, nor as the missing-file answer.
-        return result > 0 && result <= 32 ? result : SE_ERR_ACCESSDENIED;
+        return ShellFailureResult(result, error);
     }
 
     if (info.hProcess) {
@@ -260,6 +369,31 @@ int ShellExecuteAndWait(DWORD* process_id, const std::string& path,
         CloseHandle(info.hProcess);
     }
     return result;
+}
+
+int ShellFailureResult(int shell_code, DWORD last_error) {
+    // The shell reports a refused elevation prompt as a cancelled operation.
+    if (last_error == ERROR_CANCELLED) return SE_ERR_ACCESSDENIED;
+    // 5 is the refusal's answer alone: the hand-over stops there instead of carrying on here.
+    if (shell_code > 0 && shell_code <= 32 && shell_code != SE_ERR_ACCESSDENIED) return shell_code;
+    return kShellGeneralFailure;
+}
+
+HANDLE RunWithTokenOfProcess(DWORD process_id, const std::string& command_line) {
+    if (process_id == 0) return nullptr;
+    SecurityLibrary security;
+    OpenProcessTokenFn open_token = security.Find<OpenProcessTokenFn>("OpenProcessToken");
+    DuplicateTokenExFn duplicate = security.Find<DuplicateTokenExFn>("DuplicateTokenEx");
+    if (!open_token || !duplicate) return nullptr;
+    ScopedHandle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, process_id));
+    if (!process.valid()) return nullptr;
+    ScopedHandle token;
+    if (!open_token(process.get(), TOKEN_DUPLICATE | TOKEN_QUERY, token.receive())) return nullptr;
+    ScopedHandle primary;
+    if (!duplicate(token.get(), MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary,
+                   primary.receive()))
+        return nullptr;
+    return StartWithToken(security, primary.get(), command_line);
 }
 
 DWORD GetProcessIdOf(HANDLE process) {
@@ -305,6 +439,13 @@ DWORD GetProcessIdOf(HANDLE process) {
 }
 
 HANDLE RunAsMediumIntegrity(const std::string& path) {
+    // An elevated token keeps the Administrators group and its privileges whatever its label
+    // says: the product gets the user's own, non-elevated token where there is one.
+    if (OwnTokenIsElevated()) {
+        const std::string command = CommandLineOf(path, "");
+        if (HANDLE process = StartWithLinkedToken(command)) return process;
+        if (HANDLE process = RunWithTokenOfProcess(ShellProcessId(), command)) return process;
+    }
     return RunWithIntegrity(path, "", kMediumIntegritySid);
 }
 

@@ -24,17 +24,33 @@ bool RunProgram(const std::string& path, const std::string& parameters, bool wai
 constexpr DWORD kNoProcessId = static_cast<DWORD>(-1);
 
 // Shell-executes with SW_SHOWNORMAL; returns the shell's instance result (> 32 success, <= 32 the
-// shell's error, e.g. 5 for a refused elevation), 0 when the file does not exist. process_id (may
+// failure as ShellFailureResult reads it, 5 only for a refused elevation), 0 when the file does
+// not exist. process_id (may
 // be null) receives the child's identifier. With wait, waits in 1000 ms slices and dispatches this
 // thread's messages between them.
 int ShellExecuteAndWait(DWORD* process_id, const std::string& path,
                         const std::string& parameters, bool wait, bool elevate);
 
+// What a failed shell start reports: 5 (SE_ERR_ACCESSDENIED) only when the user refused the
+// elevation prompt (the last error is ERROR_CANCELLED); otherwise the shell's own code (hInstApp)
+// when it is one, else kShellGeneralFailure. Never above 32, never 0.
+int ShellFailureResult(int shell_code, DWORD last_error);
+// The system's "general failure" number (also the shell's "no association" code): callers tell
+// only success, a refusal and a missing file apart.
+constexpr int kShellGeneralFailure = 31;
+
 // Process identifier of a process handle, or kNoProcessId.
 DWORD GetProcessIdOf(HANDLE process);
 
-// Starts "<path> <parameters>" (the path not quoted) with a copy of the own token lowered to
-// medium (S-1-16-8192) or low (S-1-16-4096) integrity. Returns the process handle (the caller
-// closes it) or null.
+// Both start "\"<path>\" <parameters>" and return the process handle (the caller closes it) or
+// null. RunAsLowIntegrity uses a copy of the own token lowered to low integrity (S-1-16-4096).
+// RunAsMediumIntegrity starts the product after an update: from an elevated Norvane with the
+// user's non-elevated token (the elevated token's linked token, else the desktop shell's), and
+// otherwise, as before Vista or without elevation, with a copy of the own token lowered to
+// medium integrity (S-1-16-8192).
 HANDLE RunAsMediumIntegrity(const std::string& path);
 HANDLE RunAsLowIntegrity(const std::string& path, const std::string& parameters);
+
+// Starts the command line with a primary copy of that process's token (null when the process,
+// its token or the start fails). RunAsMediumIntegrity uses it for the desktop shell's process.
+HANDLE RunWithTokenOfProcess(DWORD process_id, const std::string& command_line);

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "updater/data/Registry.h"
+#include "updater/platform/Registry.h"
 
 namespace {
 
@@ -35,7 +35,10 @@ const char* ServerOverrideValueName(VendorServer server) { return EntryOf(server
 
 std::string ServerHost(VendorServer server, const std::string& language_code) {
     const ServerEntry& entry = EntryOf(server);
-    std::string host = ReadRegString(HKEY_CURRENT_USER, kOverrideKey, entry.override_value, "", false);
+    // A machine setting: only administrators can write it. Any program of the user could write
+    // a user setting, and the option file its server sent would name the setup to run elevated.
+    std::string host =
+        ReadRegString(HKEY_LOCAL_MACHINE, kOverrideKey, entry.override_value, "", false);
     if (!host.empty()) return host;
     if (server == VendorServer::Addon) return language_code + entry.default_host;
     return entry.default_host;

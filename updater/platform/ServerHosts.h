@@ -1,7 +1,8 @@
 #pragma once
 // The vendor's web servers. Every address Norvane builds for them comes from here, so that a
-// staging or test setup can point Norvane elsewhere: a string value under HKEY_CURRENT_USER
-// "Software\\Quindel\\Dravel" per server overrides its host ("host" or "host:port").
+// staging or test setup can point Norvane elsewhere: a string value under HKEY_LOCAL_MACHINE
+// "Software\\Quindel\\Dravel" (the program's own 32-bit view) per server overrides its host
+// ("host" or "host:port").
 #include <string>
 
 enum class VendorServer {

@@ -16,13 +16,13 @@
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     int count = 0;
     LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (!args || count < 2) return 255;
+    if (!args) return 255;
     auto narrow = [](const wchar_t* text) {
         char buffer[MAX_PATH * 2] = {};
         WideCharToMultiByte(CP_ACP, 0, text, -1, buffer, sizeof(buffer) - 1, nullptr, nullptr);
         return std::string(buffer);
     };
-    const std::string mode = narrow(args[1]);
+    const std::string mode = count > 1 ? narrow(args[1]) : std::string("rights");
     const std::string file = count > 2 ? narrow(args[2]) : std::string();
     LocalFree(args);
 
@@ -36,5 +36,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         return result > 32 ? static_cast<int>(pid) : result;
     }
     if (mode == "run") return RunProgram(file, "", true, true) ? 1 : 0;
+    if (mode == "medium") {
+        HANDLE started = RunAsMediumIntegrity(file);
+        if (!started) return 253;
+        DWORD code = 252;
+        if (WaitForSingleObject(started, 20000) == WAIT_OBJECT_0) GetExitCodeProcess(started, &code);
+        else TerminateProcess(started, 252);
+        CloseHandle(started);
+        return static_cast<int>(code);
+    }
     return 254;
 }

@@ -1,4 +1,4 @@
-#include "updater/data/Registry.h"
+#include "updater/platform/Registry.h"
 
 #include "common/RegistryView.h"
 
