@@ -10,6 +10,11 @@ CNorvaneApp the_app;
 }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    NarrowDllSearchPath();
-    return framework::RunApplication(the_app);
+    // RunApplication lets nothing through; this catches what could come before it.
+    try {
+        NarrowDllSearchPath();
+        return framework::RunApplication(the_app);
+    } catch (...) {
+        return CWinApp::kDefaultExitCode;
+    }
 }
