@@ -59,17 +59,19 @@ AdditionalInstallInfo ReadOfferSection(const SetupOptionIni& ini, const char* se
 
 bool WriteOfferSection(const SetupOptionIni& ini, const char* section,
                        const AdditionalInstallInfo& info) {
-    return ini.WriteText(section, "ProductName", info.ProductName) &&
-           ini.WriteText(section, "ProductLocalName", info.ProductLocalName) &&
-           ini.WriteText(section, "version", info.version) &&
-           ini.WriteText(section, "SetupURL", info.SetupURL) &&
-           ini.WriteText(section, "SetupChecksum", info.SetupChecksum) &&
-           ini.WriteText(section, "SetupDownloadPath", info.SetupDownloadPath) &&
-           ini.WriteFlag(section, "CheckboxDefault", info.CheckboxDefault) &&
-           ini.WriteText(section, "TitleNew", info.TitleNew) &&
-           ini.WriteText(section, "TitleUpdate", info.TitleUpdate) &&
-           ini.WriteText(section, "TitleEnabale", info.TitleEnabale) &&
-           ini.WriteFlag(section, "CheckboxUserState", info.CheckboxUserState);
+    IniSection keys;
+    keys.Text("ProductName", info.ProductName);
+    keys.Text("ProductLocalName", info.ProductLocalName);
+    keys.Text("version", info.version);
+    keys.Text("SetupURL", info.SetupURL);
+    keys.Text("SetupChecksum", info.SetupChecksum);
+    keys.Text("SetupDownloadPath", info.SetupDownloadPath);
+    keys.Flag("CheckboxDefault", info.CheckboxDefault);
+    keys.Text("TitleNew", info.TitleNew);
+    keys.Text("TitleUpdate", info.TitleUpdate);
+    keys.Text("TitleEnabale", info.TitleEnabale);
+    keys.Flag("CheckboxUserState", info.CheckboxUserState);
+    return ini.WriteSection(section, keys);
 }
 
 namespace {
@@ -121,7 +123,11 @@ bool ReadOfferProducts(const std::string& option_file, const char* offer_type,
         const XmlAttribute* type = child->FindAttribute("type");
         if (!type || lstrcmpiA(type->value.c_str(), offer_type) != 0) continue;
         for (const auto& info : child->children) {
-            if (ElementIs(*info, "productinfo")) products->push_back(ReadProductInfo(*info));
+            if (!ElementIs(*info, "productinfo")) continue;
+            // No more than the ini file's lists are read for: saving and reading back stay
+            // bounded whatever the server sends.
+            if (products->size() >= static_cast<std::size_t>(kIniMaxListCount)) return true;
+            products->push_back(ReadProductInfo(*info));
         }
     }
     return true;
@@ -378,9 +384,9 @@ bool CEndInstall::LoadFromIni(const std::string& product, const std::string& ini
 bool CEndInstall::SaveToIni(const std::string& ini_path) {
     if (!loaded) return false;
     SetupOptionIni ini(ini_path);
-    if (!ini.WriteNumber(kEndCountSection, "InfoCount", static_cast<int>(products.size()))) {
-        return false;
-    }
+    IniSection count;
+    count.Number("InfoCount", static_cast<int>(products.size()));
+    if (!ini.WriteSection(kEndCountSection, count)) return false;
     int number = 1;
     for (const AdditionalInstallInfo& info : products) {
         if (!WriteOfferSection(ini, EndSectionName(number++).c_str(), info)) return false;

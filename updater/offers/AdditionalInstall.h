@@ -37,13 +37,13 @@ constexpr const char* kEndCountSection = "AdditionalInstallInfo_end";
 // "AdditionalInstallInfo_end<number>", numbered from 1.
 std::string EndSectionName(int number);
 
-// One offer section: eleven keys. Writing stops at the first write the system refuses.
+// One offer section: eleven keys, written in one call.
 AdditionalInstallInfo ReadOfferSection(const SetupOptionIni& ini, const char* section);
 bool WriteOfferSection(const SetupOptionIni& ini, const char* section,
                        const AdditionalInstallInfo& info);
 
-// Every "productinfo" under the "addproduct" elements of that type, in file order; false when
-// the file cannot be read or parsed.
+// Every "productinfo" under the "addproduct" elements of that type, in file order, up to
+// kIniMaxListCount of them; false when the file cannot be read or parsed.
 bool ReadOfferProducts(const std::string& option_file, const char* offer_type,
                        std::vector<AdditionalInstallInfo>* products);
 
