@@ -186,6 +186,39 @@ TEST_F(Offers, ProductNamesCannotLeadOutOfTheOfferFolder) {
     EXPECT_EQ(server.RequestCount(), 0u);
 }
 
+// A device name is no file name: "NUL.exe" swallows the download and reports success, "COM1.exe"
+// would send the setup's bytes to a port. Such names are refused before anything is fetched,
+// whatever their letter case, extension or trailing dots and blanks; names that only begin
+// like a device are ordinary.
+TEST_F(Offers, DeviceNamesAreNoSetupFileNames) {
+    const std::string url = ServeSetup("device");
+    for (const char* name : {"NUL", "nul", "CON", "Aux", "prn", "COM1", "com9", "LPT1", "Lpt9",
+                             "NUL.txt", "con.tar.gz", "COM1.", "aux  ", "nul . .", "LPT3 .x",
+                             "CONIN$", "conout$", "COM0", "LPT0"}) {
+        CEndInstall offer;
+        AdditionalInstallInfo info;
+        info.ProductName = name;
+        info.ProductLocalName = "Device";
+        info.SetupURL = url;
+        ASSERT_TRUE(offer.SetEndOffer(info, parent));
+        EXPECT_FALSE(offer.DownloadSetup()) << name;
+        EXPECT_TRUE(offer.selected.SetupDownloadPath.empty()) << name;
+    }
+    EXPECT_EQ(server.RequestCount(), 0u);
+
+    for (const char* name : {"NULL", "Console", "COM10", "LPT", "Auxiliary", "xCON"}) {
+        CEndInstall offer;
+        AdditionalInstallInfo info;
+        info.ProductName = name;
+        info.ProductLocalName = "Ordinary";
+        info.SetupURL = url;
+        ASSERT_TRUE(offer.SetEndOffer(info, parent));
+        OfferFile(offer, name);
+        EXPECT_TRUE(offer.DownloadSetup()) << name;
+        EXPECT_EQ(ReadAll(offer.selected.SetupDownloadPath), setup_bytes) << name;
+    }
+}
+
 TEST_F(Offers, EndOfferWithoutDigestRunsUncheckedAndItsFileIsRemoved) {
     const std::string fresh = UniqueName("EndFresh");
     CEndInstall offer;

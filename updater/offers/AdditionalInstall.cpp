@@ -152,11 +152,36 @@ bool SameName(const std::string& a, const std::string& b) {
 
 bool IsToolbar(const std::string& product_name) { return SameName(product_name, kToolbarName); }
 
+char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Windows opens a device, not a file, for these names, whatever the extension and however many
+// dots and blanks follow the name ("nul.exe", "COM1 .exe"): "NUL" swallows a download and
+// reports success, a port would receive the setup's bytes.
+bool IsDeviceName(const std::string& name) {
+    std::string base = name.substr(0, name.find('.'));
+    while (!base.empty() && (base.back() == ' ' || base.back() == '.')) base.pop_back();
+    std::size_t lead = 0;
+    while (lead < base.size() && base[lead] == ' ') ++lead;
+    base.erase(0, lead);
+    for (char& c : base) c = UpperAscii(c);
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" ||
+        base == "CONOUT$") {
+        return true;
+    }
+    if (base.size() != 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)) {
+        return false;
+    }
+    // A digit, or a superscript one, two or three as the Western code page writes them.
+    const unsigned char last = static_cast<unsigned char>(base[3]);
+    return (last >= '0' && last <= '9') || last == 0xB9 || last == 0xB2 || last == 0xB3;
+}
+
 // The product name becomes a file name in the offer's folder; a name that would lead out of
-// that folder (or is no file name at all) is refused.
+// that folder, name a device, or is no file name at all is refused.
 bool IsSafeFileName(const std::string& name) {
     if (name.empty() || name == "." || name == "..") return false;
-    return name.find_first_of("\\/:*?\"<>|") == std::string::npos;
+    if (name.find_first_of("\\/:*?\"<>|") != std::string::npos) return false;
+    return !IsDeviceName(name);
 }
 
 bool HasRequiredFields(const AdditionalInstallInfo& info) {
