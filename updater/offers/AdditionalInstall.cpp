@@ -11,6 +11,7 @@
 #include "updater/offers/OptionXml.h"
 #include "updater/offers/SetupOptionIni.h"
 #include "updater/offers/ToolbarChecks.h"
+#include "updater/offers/UpdateLogQuery.h"
 #include "updater/platform/BasicHelpers.h"
 #include "updater/platform/Download.h"
 #include "updater/platform/Launch.h"
@@ -216,13 +217,14 @@ bool CAdditionalInstall::NeedsUpdate() {
 }
 
 std::string CAdditionalInstall::UpdateLogFields(char prefix) const {
-    char text[2048];
-    // Names and versions come from the option file; the log keeps them as they are.
-    snprintf(text, sizeof(text), "%cName=%s&%cVer=%s&%cShown=%d&%cDefault=%d&%cUser=%d&%cState=%d",
-             prefix, selected.ProductName.c_str(), prefix, selected.version.c_str(), prefix,
-             loaded && checkbox_shown ? 1 : 0, prefix, selected.CheckboxDefault == 1 ? 1 : 0,
-             prefix, selected.CheckboxUserState == 1 ? 1 : 0, prefix, install_result);
-    return text;
+    UpdateLogOffer fields;
+    fields.name = selected.ProductName;
+    fields.version = selected.version;
+    fields.shown = loaded && checkbox_shown;
+    fields.checkbox_default = selected.CheckboxDefault == 1;
+    fields.user_choice = selected.CheckboxUserState == 1;
+    fields.install_result = install_result;
+    return OfferLogFields(prefix, fields);
 }
 
 std::string CAdditionalInstall::SetupFolder() const {

@@ -61,7 +61,8 @@ public:
     // Loaded, and the installed version is older than the offered one.
     virtual bool NeedsUpdate();
 
-    // The offer's fields of the update log ("mName=...", "eName=..."): prefix 'm' or 'e'.
+    // The offer's fields of the update log ("mName=...", "eName=..."): prefix 'm' or 'e'. Names
+    // and versions are escaped where they would break the query (EscapeLogValue).
     std::string UpdateLogFields(char prefix) const;
     // Downloads the selected product's setup program into the offer's folder, or takes the file
     // already there when its digest matches. The progress callback may cancel.
