@@ -137,15 +137,20 @@ std::wstring TodaysLogPath(bool browser_aware) {
 }
 
 int WINAPI CrashReportCallback(void*) {
-    if (!LogCollectionAllowed()) return 0;
-    const std::wstring log = TodaysLogPath(true);
-    const std::wstring folder = OwnFolder();
-    // Only the copy already loaded from our folder is asked; no second one is loaded here.
-    HMODULE library = folder.empty() ? nullptr : GetModuleHandleW((folder + kLibraryName).c_str());
-    if (library && !log.empty()) {
-        if (AppendFileFn append = Lookup<AppendFileFn>(library, "RupelAppendFileW")) {
-            append(log.c_str());
+    // The library calls this from its own frames: nothing may be thrown back into them. Should
+    // building the paths fail, the report goes without the log.
+    try {
+        if (!LogCollectionAllowed()) return 0;
+        const std::wstring log = TodaysLogPath(true);
+        const std::wstring folder = OwnFolder();
+        // Only the copy already loaded from our folder is asked; no second one is loaded here.
+        HMODULE library = folder.empty() ? nullptr : GetModuleHandleW((folder + kLibraryName).c_str());
+        if (library && !log.empty()) {
+            if (AppendFileFn append = Lookup<AppendFileFn>(library, "RupelAppendFileW")) {
+                append(log.c_str());
+            }
         }
+    } catch (...) {
     }
     return 2;
 }

@@ -79,11 +79,20 @@ const std::vector<SwitchEntry>& SwitchTable() {
     return table;
 }
 
-int Dispatch(const Arguments& arguments) {
+int Dispatch(const Arguments& arguments) { return Dispatch(arguments, SwitchTable()); }
+
+int Dispatch(const Arguments& arguments, const std::vector<SwitchEntry>& table) {
     if (arguments.size() < 2) return 0;
-    for (const SwitchEntry& entry : SwitchTable()) {
+    for (const SwitchEntry& entry : table) {
         if (arguments[1] != entry.literal) continue;
-        if (arguments.size() >= entry.minimum_count) entry.run(arguments);
+        // A chore that throws (out of memory, most likely) ends there; Pallix never reports a
+        // failure, and an exception must not reach the system's frames.
+        if (arguments.size() >= entry.minimum_count) {
+            try {
+                entry.run(arguments);
+            } catch (...) {
+            }
+        }
         break;
     }
     return 0;

@@ -25,8 +25,11 @@ struct SwitchEntry {
 // In matching order.
 const std::vector<SwitchEntry>& SwitchTable();
 
-// Runs the first switch equal to arguments[1], when the count suffices. Always 0.
+// Runs the first switch equal to arguments[1], when the count suffices. Always 0, also when
+// the chore throws: it then ends where it stood.
 int Dispatch(const Arguments& arguments);
+// The same with another table (tests).
+int Dispatch(const Arguments& arguments, const std::vector<SwitchEntry>& table);
 // Splits the process's own command line and dispatches it. Always 0.
 int RunDispatcher();
 

@@ -5,9 +5,14 @@
 #include "helper/Dispatcher.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    // The guard comes first so that a crash anywhere in the chore is reported.
-    pallix::CrashReportGuard guard;
-    const int result = pallix::RunDispatcher();
-    guard.Finalize();
-    return result;
+    // Pallix always ends with 0, whatever is thrown; the chores catch their own exceptions, so
+    // this is for the guard and the command line around them.
+    try {
+        // The guard comes first so that a crash anywhere in the chore is reported.
+        pallix::CrashReportGuard guard;
+        pallix::RunDispatcher();
+        guard.Finalize();
+    } catch (...) {
+    }
+    return 0;
 }

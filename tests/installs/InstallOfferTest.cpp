@@ -186,6 +186,70 @@ TEST_F(Offers, ProductNamesCannotLeadOutOfTheOfferFolder) {
     EXPECT_EQ(server.RequestCount(), 0u);
 }
 
+// A device name is no file name: "NUL.exe" swallows the download and reports success, "COM1.exe"
+// would send the setup's bytes to a port. Such names are refused before anything is fetched,
+// whatever their letter case, extension or trailing dots and blanks; names that only begin
+// like a device are ordinary.
+TEST_F(Offers, DeviceNamesAreNoSetupFileNames) {
+    const std::string url = ServeSetup("device");
+    for (const char* name : {"NUL", "nul", "CON", "Aux", "prn", "COM1", "com9", "LPT1", "Lpt9",
+                             "NUL.txt", "con.tar.gz", "COM1.", "aux  ", "nul . .", "LPT3 .x",
+                             "CONIN$", "conout$", "COM0", "LPT0"}) {
+        CEndInstall offer;
+        AdditionalInstallInfo info;
+        info.ProductName = name;
+        info.ProductLocalName = "Device";
+        info.SetupURL = url;
+        ASSERT_TRUE(offer.SetEndOffer(info, parent));
+        EXPECT_FALSE(offer.DownloadSetup()) << name;
+        EXPECT_TRUE(offer.selected.SetupDownloadPath.empty()) << name;
+    }
+    EXPECT_EQ(server.RequestCount(), 0u);
+
+    for (const char* name : {"NULL", "Console", "COM10", "LPT", "Auxiliary", "xCON"}) {
+        CEndInstall offer;
+        AdditionalInstallInfo info;
+        info.ProductName = name;
+        info.ProductLocalName = "Ordinary";
+        info.SetupURL = url;
+        ASSERT_TRUE(offer.SetEndOffer(info, parent));
+        OfferFile(offer, name);
+        EXPECT_TRUE(offer.DownloadSetup()) << name;
+        EXPECT_EQ(ReadAll(offer.selected.SetupDownloadPath), setup_bytes) << name;
+    }
+}
+
+// Names and versions come from the option file. What would end a field, start another or end
+// the query is escaped; everything else goes out as it stands, and nothing is cut off.
+TEST_F(Offers, LogFieldsEscapeWhatWouldBreakTheQueryAndKeepTheRest) {
+    CEndInstall offer;
+    AdditionalInstallInfo info;
+    info.ProductName = "Viewer&eState=1#x";
+    info.ProductLocalName = "Viewer";
+    info.SetupURL = "http://x/v";
+    info.version = "2.0 beta+1?=%";
+    info.CheckboxDefault = 1;
+    ASSERT_TRUE(offer.SetEndOffer(info, parent));
+    EXPECT_EQ(offer.UpdateLogFields('e'),
+              "eName=Viewer%26eState%3d1%23x&eVer=2.0%20beta%2b1%3f%3d%25"
+              "&eShown=1&eDefault=1&eUser=0&eState=0");
+
+    // Real names keep their dots, dashes, underscores, slashes and brackets.
+    offer.selected.ProductName = "Ostrey_Viewer-2.x/(kr)";
+    offer.selected.version = "3.0.12.7";
+    EXPECT_EQ(offer.UpdateLogFields('e'),
+              "eName=Ostrey_Viewer-2.x/(kr)&eVer=3.0.12.7&eShown=1&eDefault=1&eUser=0&eState=0");
+
+    // A name far longer than any buffer loses nothing, and the fields after it still follow.
+    offer.selected.ProductName = std::string(3000, 'n');
+    offer.selected.version = "1.0";
+    const std::string fields = offer.UpdateLogFields('e');
+    const std::string tail = "&eVer=1.0&eShown=1&eDefault=1&eUser=0&eState=0";
+    EXPECT_EQ(fields.size(), 6 + 3000 + tail.size());
+    EXPECT_EQ(fields.compare(0, 6 + 3000, "eName=" + std::string(3000, 'n')), 0);
+    EXPECT_EQ(fields.substr(std::min(fields.size(), size_t{6 + 3000})), tail);
+}
+
 TEST_F(Offers, EndOfferWithoutDigestRunsUncheckedAndItsFileIsRemoved) {
     const std::string fresh = UniqueName("EndFresh");
     CEndInstall offer;

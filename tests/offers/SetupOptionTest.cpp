@@ -273,6 +273,31 @@ TEST_F(SetupOptionStore, DeadServerOrBadFilesGiveNoOffers) {
     expect_nothing("missing");
 }
 
+// An option file may list more offers than anyone offers; only as many are taken as the ini
+// file's lists are read for, in file order, and each is saved whole in its own section.
+TEST_F(SetupOptionStore, OffersBeyondTheListCapAreNotTaken) {
+    std::string products;
+    for (int i = 1; i <= kIniMaxListCount + 88; ++i) products += ProductInfo("P" + std::to_string(i));
+    UseOptionFile("<r><addproduct type=\"end\">" + products + "</addproduct>"
+                  "<addproduct type=\"middle\">" + products + "</addproduct></r>");
+    CSetupOptionManager store;
+    store.LoadFromOptionFile(product);
+    ASSERT_EQ(store.end.products.size(), static_cast<size_t>(kIniMaxListCount));
+    EXPECT_EQ(store.end.products.back().ProductName, "P" + std::to_string(kIniMaxListCount));
+    EXPECT_EQ(store.medium.products.size(), static_cast<size_t>(kIniMaxListCount));
+
+    store.SaveToSetupOptionIni(product);
+    const std::string last = "AdditionalInstallInfo_end" + std::to_string(kIniMaxListCount);
+    EXPECT_EQ(IniValue(Ini(), "AdditionalInstallInfo_end", "InfoCount"), std::to_string(kIniMaxListCount));
+    EXPECT_EQ(IniValue(Ini(), last.c_str(), "ProductName"), "P" + std::to_string(kIniMaxListCount));
+    EXPECT_EQ(IniValue(Ini(), last.c_str(), "CheckboxUserState"), "0");
+    EXPECT_FALSE(HasSection(Ini(), "AdditionalInstallInfo_end" + std::to_string(kIniMaxListCount + 1)));
+    CSetupOptionManager later;
+    later.LoadFromSetupOptionIni(product);
+    ASSERT_EQ(later.end.products.size(), static_cast<size_t>(kIniMaxListCount));
+    EXPECT_EQ(later.end.products[kIniMaxListCount - 1], store.end.products[kIniMaxListCount - 1]);
+}
+
 TEST_F(SetupOptionStore, Utf8TextArrivesInTheAnsiCodePage) {
     // "Caf\u00e9" in UTF-8; the checksum attribute is taken byte for byte.
     UseOptionFile("<r><addproduct type=\"end\"><productinfo><name>Caf\xC3\xA9</name>"

@@ -6,6 +6,7 @@
 
 #include "tests/support/TestSupport.h"
 #include "updater/offers/XmlReader.h"
+#include "updater/platform/ExternalFile.h"
 
 using namespace testsupport;
 
@@ -71,6 +72,43 @@ TEST(XmlFile, LongFileAcrossChunksAndErrors) {
     XmlNode open;
     EXPECT_TRUE(LoadXmlFile(path, &open));
     EXPECT_EQ(open.children.size(), 2u);
+}
+
+// What comes from outside is read whole or not at all: a file of exactly the cap is read, one
+// byte more and nothing of it is kept.
+TEST(ExternalFile, ReadWholeUpToTheCapAndNothingBeyond) {
+    TempDir dir;
+    const std::string path = dir.File("capped.txt");
+    std::string text = "stale";
+    WriteBytes(path, std::string(10000, 'a'));
+    EXPECT_EQ(ReadExternalFile(path, ExternalFileMode::Binary, &text, 10000), ExternalFileResult::Read);
+    EXPECT_EQ(text, std::string(10000, 'a'));
+    EXPECT_EQ(ReadExternalFile(path, ExternalFileMode::Binary, &text, 9999), ExternalFileResult::TooLarge);
+    EXPECT_TRUE(text.empty());
+    // The cap counts what lands in memory: in text mode CR LF is one byte.
+    WriteBytes(path, "a\r\nb\r\n");
+    EXPECT_EQ(ReadExternalFile(path, ExternalFileMode::Text, &text, 4), ExternalFileResult::Read);
+    EXPECT_EQ(text, "a\nb\n");
+    EXPECT_EQ(ReadExternalFile(path, ExternalFileMode::Binary, &text, 4), ExternalFileResult::TooLarge);
+    EXPECT_EQ(ReadExternalFile(dir.File("absent.txt"), ExternalFileMode::Binary, &text),
+              ExternalFileResult::Unreadable);
+    EXPECT_TRUE(text.empty());
+}
+
+// A document one byte over the cap is not parsed, not even its complete beginning.
+TEST(ExternalFile, XmlFileOverTheCapIsNotLoaded) {
+    TempDir dir;
+    const std::string path = dir.File("big.xml");
+    const std::string head = "<a><b>kept?</b><!--";
+    const std::string foot = "--></a>";
+    WriteBytes(path, head + std::string(kExternalFileCap - head.size() - foot.size(), 'x') + foot);
+    XmlNode at_cap;
+    EXPECT_TRUE(LoadXmlFile(path, &at_cap));
+    EXPECT_EQ(at_cap.children.size(), 2u);
+    WriteBytes(path, head + std::string(kExternalFileCap + 1 - head.size() - foot.size(), 'x') + foot);
+    XmlNode over;
+    EXPECT_FALSE(LoadXmlFile(path, &over));
+    EXPECT_TRUE(over.children.empty());
 }
 
 }  // namespace

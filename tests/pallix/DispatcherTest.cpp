@@ -2,6 +2,8 @@
 // with exit code 0.
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include "helper/Dispatcher.h"
 #include "tests/pallix/PallixTestSupport.h"
 
@@ -58,6 +60,21 @@ TEST(DispatcherRules, EverySwitchIsKnownWithItsThreshold) {
         EXPECT_STREQ(table[i].literal, expected[i].first);
         EXPECT_EQ(table[i].minimum_count, expected[i].second);
     }
+}
+
+// A chore that throws ends there; Pallix still answers 0 and a later run is unaffected.
+int g_chore_runs = 0;
+void ThrowingChore(const pallix::Arguments&) {
+    ++g_chore_runs;
+    throw std::bad_alloc();
+}
+
+TEST(DispatcherRules, ChoreThatThrowsEndsWithZero) {
+    const std::vector<pallix::SwitchEntry> table = {{L"-fail", 2, &ThrowingChore}};
+    g_chore_runs = 0;
+    EXPECT_EQ(pallix::Dispatch({L"pallix.exe", L"-fail"}, table), 0);
+    EXPECT_EQ(pallix::Dispatch({L"pallix.exe", L"-fail"}, table), 0);
+    EXPECT_EQ(g_chore_runs, 2);
 }
 
 class Dispatch : public ::testing::Test {

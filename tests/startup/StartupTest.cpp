@@ -8,6 +8,7 @@
 #include "updater/offers/FileDigest.h"
 #include "tests/support/TestSupport.h"
 #include "updater/data/UpdateInfo.h"
+#include "updater/platform/Shell.h"
 
 using namespace testsupport;
 
@@ -43,8 +44,8 @@ protected:
 
     // What the update agent leaves for an update it found.
     void WriteUpdateInfo(const std::string& extra = "") {
-        CreateDirectoryA(DataRoot().c_str(), nullptr);
-        CreateDirectoryA(Join(DataRoot(), product).c_str(), nullptr);
+        // The whole chain: in a fresh prefix not even "Quindel" exists yet.
+        CreateFolderPath(UpdateInfoPath(product), false);
         ASSERT_TRUE(WriteTextFile(UpdateInfoPath(product),
             "[ProductInfo]\r\nEngName=" + product + "\r\nLocalName=Test product\r\nMutex=TestMutex\r\n"
             "MainApp=test.exe\r\nNewVersion=2.0.0.1\r\nDescript1=New\r\nDescript2=Better\\nFaster\r\n" + extra +
@@ -246,6 +247,49 @@ TEST_F(NorvaneRun, BackgroundPreparationFetchesAheadAndSavesTheStore) {
     EXPECT_EQ(ReadTextFile(eula).value_or(""), "{\\rtf1 terms}");
     DeleteFileA(eula.c_str());
     EXPECT_TRUE(PathExists(LogoImageFilePath(product, "2.0.0.1")));
+}
+
+// The agent's option file may be anything at all. One of 100 MB is more than a 32-bit Norvane
+// can hold together with its parse; it is taken for an unreadable file: the preparation ends
+// normally and the store it leaves has no offers, although the file begins with complete ones.
+TEST_F(NorvaneRun, OversizedOptionFileIsTakenForAnUnreadableOne) {
+    TempDir dir;
+    const std::string path = dir.File("huge-option.xml");
+    {
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        const std::string head =
+            "<addon><addproduct type=\"end\"><productinfo><name>Huge</name><namelocal>Huge</namelocal>"
+            "<ver>1.0</ver><url checksum=\"00112233445566778899aabbccddeeff\"><![CDATA[http://x/h.exe]]>"
+            "</url><textadd><![CDATA[Add]]></textadd><textupdate><![CDATA[Update]]></textupdate>"
+            "</productinfo></addproduct><option><logurl><![CDATA[http://log.test/]]></logurl>"
+            "<eula ver=\"1\"><![CDATA[http://eula.test/e.rtf]]></eula></option><!--";
+        const std::string filler(1 << 20, 'x');
+        DWORD written = 0;
+        bool ok = WriteFile(file, head.data(), static_cast<DWORD>(head.size()), &written, nullptr);
+        for (int mb = 0; ok && mb < 100; ++mb) {
+            ok = WriteFile(file, filler.data(), static_cast<DWORD>(filler.size()), &written, nullptr);
+        }
+        ok = ok && WriteFile(file, "--></addon>", 11, &written, nullptr);
+        CloseHandle(file);
+        ASSERT_TRUE(ok);
+    }
+    ScopedRegValue option_file{HKEY_CURRENT_USER, "Software\\Quindel\\Dravel", "OptionFileName", View::Own};
+    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, "Software\\Quindel\\Dravel", "OptionFileName", path, View::Own));
+
+    // The limit here only tells a hang from an end; a normal run takes seconds.
+    auto code = RunToEnd(Command(NorvanePath(), "/bgprepare " + product), 180000);
+    ASSERT_TRUE(code.has_value()) << "the preparation did not end";
+    EXPECT_EQ(*code, 0u);
+    const std::string ini = SetupOptionIni();
+    ASSERT_TRUE(PathExists(ini));
+    char names[4096] = {};
+    GetPrivateProfileSectionNamesA(names, sizeof(names), ini.c_str());
+    std::string sections;
+    for (const char* p = names; *p; p += strlen(p) + 1) sections += std::string(p) + ";";
+    EXPECT_EQ(sections, "SetupOptionInfo;");
+    EXPECT_TRUE(PathExists(path)) << "the agent's file stays where it is";
 }
 
 class SendLog : public ::testing::Test {

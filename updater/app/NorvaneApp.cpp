@@ -81,6 +81,8 @@ bool CNorvaneApp::ParseCommandLine(int argc, char** argv) {
         return !product_name.empty();
     }
     if (mode == SendLog) {
+        // A request that breaks off (it can only throw for want of memory) did not go out.
+        sendlog_result = kHttpGetFailed;
         sendlog_result = HttpGet(argv[2]);
         if (IsDebugTraceEnabled()) {
             const char* format = "[Sendlog result of protected mode] Send URL : %s\nSend Result : %d";

@@ -6,11 +6,11 @@
 #include "resources/ResourceIds.h"
 #include "updater/app/UpdateMode.h"
 #include "updater/framework/WinApp.h"
+#include "updater/offers/UpdateLogQuery.h"
 #include "updater/pages/SetupMessages.h"
 #include "updater/platform/BasicHelpers.h"
 #include "updater/platform/Launch.h"
 #include "updater/platform/Shell.h"
-#include "updater/platform/UrlEncode.h"
 #include "updater/platform/VersionCompare.h"
 
 namespace {
@@ -375,21 +375,21 @@ void CNorvaneDlg::End(int result) { EndDialog(result); }
 // ---- the end of an update ----
 
 std::string CNorvaneDlg::UpdateLogQuery() const {
-    const ProductOption& options = setup_options_.product_option;
-    std::string query = setup_options_.medium.UpdateLogFields('m') + "&" +
-                        setup_options_.end.UpdateLogFields('e') + "&";
     const std::string& product = product_settings_.product_name;
-    query += "uName=" + product + "&uOldVer=" + product_settings_.version +
-             "&uOldLocale=" + product_settings_.locale +
-             "&uOldLicense=" + UrlEncode(product_settings_.license_type) +
-             "&uNewVer=" + update_info_.NewVersion + "&uNewLocale=" + ReadProductLocale(product) +
-             "&uNewLicense=" + UrlEncode(ReadProductLicenseType(product));
-    if (lstrcmpiA(product.c_str(), "Wendle") == 0) {
-        const bool present = options.HasOption(kToolbarOptionAntiPhishing);
-        const bool on = present && options.GetOptionState(kToolbarOptionAntiPhishing) != 0;
-        query += std::string("&antiphishing=") + (on ? "1" : "0") + "&antion=" + (present ? "1" : "0");
-    }
-    return query;
+    UpdateLogUpdate update;
+    update.product = product;
+    update.old_version = product_settings_.version;
+    update.old_locale = product_settings_.locale;
+    update.old_license = product_settings_.license_type;
+    update.new_version = update_info_.NewVersion;
+    update.new_locale = ReadProductLocale(product);
+    update.new_license = ReadProductLicenseType(product);
+    const ProductOption& options = setup_options_.product_option;
+    UpdateLogToolbar toolbar;
+    toolbar.antion = options.HasOption(kToolbarOptionAntiPhishing);
+    toolbar.antiphishing = toolbar.antion && options.GetOptionState(kToolbarOptionAntiPhishing) != 0;
+    return ComposeUpdateLogQuery(setup_options_.medium.LogOffer(), setup_options_.end.LogOffer(),
+                                 update, toolbar);
 }
 
 void CNorvaneDlg::SendUpdateLog() { setup_options_.option.SendUpdateLog(UpdateLogQuery()); }

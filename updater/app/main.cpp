@@ -11,8 +11,13 @@ CNorvaneApp the_app;
 }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    NarrowDllSearchPath();
-    // Before anything runs, so that the window and the progress page agree on the numbers.
-    RegisterSetupMessages();
-    return framework::RunApplication(the_app);
+    // RunApplication lets nothing through; this catches what could come before it.
+    try {
+        NarrowDllSearchPath();
+        // Before anything runs, so that the window and the progress page agree on the numbers.
+        RegisterSetupMessages();
+        return framework::RunApplication(the_app);
+    } catch (...) {
+        return CWinApp::kDefaultExitCode;
+    }
 }

@@ -48,5 +48,11 @@ LRESULT CALLBACK CControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPAR
         self->hwnd_ = nullptr;
         return DefSubclassProc(hwnd, msg, wparam, lparam);
     }
-    return self->OnMessage(msg, wparam, lparam);
+    // A control's own handling that throws must not cross the system's frames; the message then
+    // gets the control's default handling, so that the control stays usable.
+    try {
+        return self->OnMessage(msg, wparam, lparam);
+    } catch (...) {
+        return DefSubclassProc(hwnd, msg, wparam, lparam);
+    }
 }

@@ -16,7 +16,8 @@ public:
     HWND hwnd() const { return hwnd_; }
 
 protected:
-    // Every message of the control; the default passes it on unchanged.
+    // Every message of the control; the default passes it on unchanged. Should it throw, the
+    // message gets the default handling instead.
     virtual LRESULT OnMessage(UINT msg, WPARAM wparam, LPARAM lparam);
     // Called once the control is attached.
     virtual void OnSubclassed() {}

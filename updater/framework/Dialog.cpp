@@ -75,17 +75,42 @@ void CDialog::OnCancel() {
     if (modal_) EndDialog(IDCANCEL);
 }
 
+void CDialog::OnException() { EndDialog(IDCANCEL); }
+
+void CDialog::EndAfterException(UINT msg) {
+    // A window already being destroyed needs no ending; anything else must not go on half-done.
+    if (!hwnd_ || msg == WM_DESTROY || msg == WM_NCDESTROY) return;
+    try {
+        OnException();
+    } catch (...) {
+        EndDialog(IDCANCEL);
+    }
+}
+
+// Nothing may be thrown across the system's frames: the process would end (or, under Wine,
+// hang in the crash handler). Code behind a dialog that throws ends that dialog instead.
 INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     CDialog* self = nullptr;
     if (msg == WM_INITDIALOG) {
         self = reinterpret_cast<CDialog*>(lparam);
         self->hwnd_ = hwnd;
         SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
-        return self->OnInitDialog() ? TRUE : FALSE;
+        try {
+            return self->OnInitDialog() ? TRUE : FALSE;
+        } catch (...) {
+            self->EndAfterException(msg);
+            return FALSE;
+        }
     }
     self = reinterpret_cast<CDialog*>(GetWindowLongPtrA(hwnd, DWLP_USER));
     if (!self) return FALSE;
-    INT_PTR handled = self->Dispatch(msg, wparam, lparam);
+    INT_PTR handled = FALSE;
+    try {
+        handled = self->Dispatch(msg, wparam, lparam);
+    } catch (...) {
+        self->EndAfterException(msg);
+        handled = TRUE;  // no default handling for a message whose handler broke off
+    }
     if (msg == WM_NCDESTROY) {
         SetWindowLongPtrA(hwnd, DWLP_USER, 0);
         self->hwnd_ = nullptr;

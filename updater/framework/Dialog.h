@@ -46,10 +46,16 @@ protected:
     // dialog ends; a modeless one (a page) is left to its own handling.
     virtual void OnOK();
     virtual void OnCancel();
+    // Code behind one of this dialog's messages threw. The default ends the dialog with IDCANCEL
+    // (a modeless page is destroyed); a page whose failure rules say otherwise overrides it.
+    // Called on the dialog's thread, never for WM_DESTROY or WM_NCDESTROY.
+    virtual void OnException();
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
     INT_PTR Dispatch(UINT msg, WPARAM wparam, LPARAM lparam);
+    // OnException, and EndDialog(IDCANCEL) should that throw too.
+    void EndAfterException(UINT msg);
 
     HWND hwnd_ = nullptr;
     UINT template_id_;

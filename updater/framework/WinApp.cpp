@@ -18,14 +18,22 @@ HINSTANCE ResourceHandle() {
 void SetResourceHandle(HINSTANCE module) { g_resource_handle = module; }
 
 int RunApplication(CWinApp& app) {
-    if (app.InitInstance()) {
-        MSG msg;
-        while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+    // A start that throws ends like a failed one: ExitInstance still runs and gives the code.
+    try {
+        if (app.InitInstance()) {
+            MSG msg;
+            while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
         }
+    } catch (...) {
     }
-    return app.ExitInstance();
+    try {
+        return app.ExitInstance();
+    } catch (...) {
+        return CWinApp::kDefaultExitCode;
+    }
 }
 
 const char* LoadResString(UINT id, char* buffer, int size) {

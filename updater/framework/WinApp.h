@@ -12,7 +12,10 @@ public:
 
     // Returns false to end the program without a message loop.
     virtual BOOL InitInstance() { return TRUE; }
-    virtual int ExitInstance() { return 0; }
+    virtual int ExitInstance() { return kDefaultExitCode; }
+
+    // The exit code when nothing else decides it.
+    static constexpr int kDefaultExitCode = 0;
 
     HWND main_window = nullptr;
 };
@@ -25,7 +28,8 @@ HINSTANCE ResourceHandle();
 void SetResourceHandle(HINSTANCE module);
 
 // Runs InitInstance and, when it asks for it, a message loop; then ExitInstance, whose result
-// becomes the process exit code.
+// becomes the process exit code. Nothing thrown leaves it: an exception from the start or the
+// loop ends them and ExitInstance still runs; one from ExitInstance gives kDefaultExitCode.
 int RunApplication(CWinApp& app);
 
 // String resource from the resource module; empty when missing.

@@ -11,6 +11,7 @@
 #include "updater/offers/OptionXml.h"
 #include "updater/offers/SetupOptionIni.h"
 #include "updater/offers/ToolbarChecks.h"
+#include "updater/offers/UpdateLogQuery.h"
 #include "updater/platform/BasicHelpers.h"
 #include "updater/platform/Download.h"
 #include "updater/platform/Launch.h"
@@ -59,17 +60,19 @@ AdditionalInstallInfo ReadOfferSection(const SetupOptionIni& ini, const char* se
 
 bool WriteOfferSection(const SetupOptionIni& ini, const char* section,
                        const AdditionalInstallInfo& info) {
-    return ini.WriteText(section, "ProductName", info.ProductName) &&
-           ini.WriteText(section, "ProductLocalName", info.ProductLocalName) &&
-           ini.WriteText(section, "version", info.version) &&
-           ini.WriteText(section, "SetupURL", info.SetupURL) &&
-           ini.WriteText(section, "SetupChecksum", info.SetupChecksum) &&
-           ini.WriteText(section, "SetupDownloadPath", info.SetupDownloadPath) &&
-           ini.WriteFlag(section, "CheckboxDefault", info.CheckboxDefault) &&
-           ini.WriteText(section, "TitleNew", info.TitleNew) &&
-           ini.WriteText(section, "TitleUpdate", info.TitleUpdate) &&
-           ini.WriteText(section, "TitleEnabale", info.TitleEnabale) &&
-           ini.WriteFlag(section, "CheckboxUserState", info.CheckboxUserState);
+    IniSection keys;
+    keys.Text("ProductName", info.ProductName);
+    keys.Text("ProductLocalName", info.ProductLocalName);
+    keys.Text("version", info.version);
+    keys.Text("SetupURL", info.SetupURL);
+    keys.Text("SetupChecksum", info.SetupChecksum);
+    keys.Text("SetupDownloadPath", info.SetupDownloadPath);
+    keys.Flag("CheckboxDefault", info.CheckboxDefault);
+    keys.Text("TitleNew", info.TitleNew);
+    keys.Text("TitleUpdate", info.TitleUpdate);
+    keys.Text("TitleEnabale", info.TitleEnabale);
+    keys.Flag("CheckboxUserState", info.CheckboxUserState);
+    return ini.WriteSection(section, keys);
 }
 
 namespace {
@@ -121,7 +124,11 @@ bool ReadOfferProducts(const std::string& option_file, const char* offer_type,
         const XmlAttribute* type = child->FindAttribute("type");
         if (!type || lstrcmpiA(type->value.c_str(), offer_type) != 0) continue;
         for (const auto& info : child->children) {
-            if (ElementIs(*info, "productinfo")) products->push_back(ReadProductInfo(*info));
+            if (!ElementIs(*info, "productinfo")) continue;
+            // No more than the ini file's lists are read for: saving and reading back stay
+            // bounded whatever the server sends.
+            if (products->size() >= static_cast<std::size_t>(kIniMaxListCount)) return true;
+            products->push_back(ReadProductInfo(*info));
         }
     }
     return true;
@@ -146,11 +153,36 @@ bool SameName(const std::string& a, const std::string& b) {
 
 bool IsToolbar(const std::string& product_name) { return SameName(product_name, kToolbarName); }
 
+char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Windows opens a device, not a file, for these names, whatever the extension and however many
+// dots and blanks follow the name ("nul.exe", "COM1 .exe"): "NUL" swallows a download and
+// reports success, a port would receive the setup's bytes.
+bool IsDeviceName(const std::string& name) {
+    std::string base = name.substr(0, name.find('.'));
+    while (!base.empty() && (base.back() == ' ' || base.back() == '.')) base.pop_back();
+    std::size_t lead = 0;
+    while (lead < base.size() && base[lead] == ' ') ++lead;
+    base.erase(0, lead);
+    for (char& c : base) c = UpperAscii(c);
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" ||
+        base == "CONOUT$") {
+        return true;
+    }
+    if (base.size() != 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)) {
+        return false;
+    }
+    // A digit, or a superscript one, two or three as the Western code page writes them.
+    const unsigned char last = static_cast<unsigned char>(base[3]);
+    return (last >= '0' && last <= '9') || last == 0xB9 || last == 0xB2 || last == 0xB3;
+}
+
 // The product name becomes a file name in the offer's folder; a name that would lead out of
-// that folder (or is no file name at all) is refused.
+// that folder, name a device, or is no file name at all is refused.
 bool IsSafeFileName(const std::string& name) {
     if (name.empty() || name == "." || name == "..") return false;
-    return name.find_first_of("\\/:*?\"<>|") == std::string::npos;
+    if (name.find_first_of("\\/:*?\"<>|") != std::string::npos) return false;
+    return !IsDeviceName(name);
 }
 
 bool HasRequiredFields(const AdditionalInstallInfo& info) {
@@ -185,13 +217,18 @@ bool CAdditionalInstall::NeedsUpdate() {
 }
 
 std::string CAdditionalInstall::UpdateLogFields(char prefix) const {
-    char text[2048];
-    // Names and versions come from the option file; the log keeps them as they are.
-    snprintf(text, sizeof(text), "%cName=%s&%cVer=%s&%cShown=%d&%cDefault=%d&%cUser=%d&%cState=%d",
-             prefix, selected.ProductName.c_str(), prefix, selected.version.c_str(), prefix,
-             loaded && checkbox_shown ? 1 : 0, prefix, selected.CheckboxDefault == 1 ? 1 : 0,
-             prefix, selected.CheckboxUserState == 1 ? 1 : 0, prefix, install_result);
-    return text;
+    return OfferLogFields(prefix, LogOffer());
+}
+
+UpdateLogOffer CAdditionalInstall::LogOffer() const {
+    UpdateLogOffer fields;
+    fields.name = selected.ProductName;
+    fields.version = selected.version;
+    fields.shown = loaded && checkbox_shown;
+    fields.checkbox_default = selected.CheckboxDefault == 1;
+    fields.user_choice = selected.CheckboxUserState == 1;
+    fields.install_result = install_result;
+    return fields;
 }
 
 std::string CAdditionalInstall::SetupFolder() const {
@@ -378,9 +415,9 @@ bool CEndInstall::LoadFromIni(const std::string& product, const std::string& ini
 bool CEndInstall::SaveToIni(const std::string& ini_path) {
     if (!loaded) return false;
     SetupOptionIni ini(ini_path);
-    if (!ini.WriteNumber(kEndCountSection, "InfoCount", static_cast<int>(products.size()))) {
-        return false;
-    }
+    IniSection count;
+    count.Number("InfoCount", static_cast<int>(products.size()));
+    if (!ini.WriteSection(kEndCountSection, count)) return false;
     int number = 1;
     for (const AdditionalInstallInfo& info : products) {
         if (!WriteOfferSection(ini, EndSectionName(number++).c_str(), info)) return false;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "updater/offers/SettingReaderWriter.h"
+#include "updater/offers/UpdateLogQuery.h"
 
 class SetupOptionIni;
 
@@ -37,13 +38,13 @@ constexpr const char* kEndCountSection = "AdditionalInstallInfo_end";
 // "AdditionalInstallInfo_end<number>", numbered from 1.
 std::string EndSectionName(int number);
 
-// One offer section: eleven keys. Writing stops at the first write the system refuses.
+// One offer section: eleven keys, written in one call.
 AdditionalInstallInfo ReadOfferSection(const SetupOptionIni& ini, const char* section);
 bool WriteOfferSection(const SetupOptionIni& ini, const char* section,
                        const AdditionalInstallInfo& info);
 
-// Every "productinfo" under the "addproduct" elements of that type, in file order; false when
-// the file cannot be read or parsed.
+// Every "productinfo" under the "addproduct" elements of that type, in file order, up to
+// kIniMaxListCount of them; false when the file cannot be read or parsed.
 bool ReadOfferProducts(const std::string& option_file, const char* offer_type,
                        std::vector<AdditionalInstallInfo>* products);
 
@@ -61,8 +62,11 @@ public:
     // Loaded, and the installed version is older than the offered one.
     virtual bool NeedsUpdate();
 
-    // The offer's fields of the update log ("mName=...", "eName=..."): prefix 'm' or 'e'.
+    // The offer's fields of the update log ("mName=...", "eName=..."): prefix 'm' or 'e'. Names
+    // and versions are escaped where they would break the query (EscapeLogValue).
     std::string UpdateLogFields(char prefix) const;
+    // The same fields as values, for the whole update log.
+    UpdateLogOffer LogOffer() const;
     // Downloads the selected product's setup program into the offer's folder, or takes the file
     // already there when its digest matches. The progress callback may cancel.
     bool DownloadSetup(IBindStatusCallback* progress = nullptr);

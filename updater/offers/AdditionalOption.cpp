@@ -53,10 +53,12 @@ bool CAdditionalOption::LoadFromIni(const std::string& product, const std::strin
 bool CAdditionalOption::SaveToIni(const std::string& ini_path) const {
     if (!valid) return false;
     SetupOptionIni ini(ini_path);
-    return ini.WriteText(kSection, "UpdateLogUrl", UpdateLogUrl) &&
-           ini.WriteText(kSection, "EulaURL", EulaURL) &&
-           ini.WriteText(kSection, "EulaDownloadPath", EulaDownloadPath) &&
-           ini.WriteNumber(kSection, "EulaRevision", EulaRevision);
+    IniSection keys;
+    keys.Text("UpdateLogUrl", UpdateLogUrl);
+    keys.Text("EulaURL", EulaURL);
+    keys.Text("EulaDownloadPath", EulaDownloadPath);
+    keys.Number("EulaRevision", EulaRevision);
+    return ini.WriteSection(kSection, keys);
 }
 
 bool CAdditionalOption::DownloadEula() {

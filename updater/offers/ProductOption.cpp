@@ -99,11 +99,9 @@ bool ProductOption::SaveStatesToIni(const std::string& ini_path) const {
     // Opening for appending creates nothing the ini writes would not create anyway, and tells a
     // read-only file apart before any key is attempted.
     if (entries.empty() || !CanOpen(ini_path, "ab")) return false;
-    SetupOptionIni ini(ini_path);
-    for (const auto& [number, entry] : entries) {
-        if (!ini.WriteNumber(kSection, std::to_string(number).c_str(), entry.state)) return false;
-    }
-    return true;
+    IniSection keys;
+    for (const auto& [number, entry] : entries) keys.Number(std::to_string(number).c_str(), entry.state);
+    return SetupOptionIni(ini_path).WriteSection(kSection, keys);
 }
 
 std::string ProductOption::GetOptionTitle(int number) const {

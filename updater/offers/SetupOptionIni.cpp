@@ -76,15 +76,22 @@ int SetupOptionIni::ReadFlag(const char* section, const char* key, int default_v
     return default_value;
 }
 
-bool SetupOptionIni::WriteText(const char* section, const char* key, const std::string& text) const {
-    return WritePrivateProfileStringA(section, key, IniValueForm(text).c_str(), path_.c_str()) != FALSE;
+void IniSection::Add(const char* key, const std::string& value) {
+    block_ += key;
+    block_ += '=';
+    block_ += value;
+    block_ += '\0';
 }
 
-bool SetupOptionIni::WriteNumber(const char* section, const char* key, int number) const {
-    return WritePrivateProfileStringA(section, key, std::to_string(number).c_str(), path_.c_str()) !=
-           FALSE;
+void IniSection::Text(const char* key, const std::string& text) {
+    Add(key, IniValueForm(text.substr(0, text.find('\0'))));
 }
 
-bool SetupOptionIni::WriteFlag(const char* section, const char* key, int value) const {
-    return WritePrivateProfileStringA(section, key, value == 1 ? "1" : "0", path_.c_str()) != FALSE;
+void IniSection::Number(const char* key, int number) { Add(key, std::to_string(number)); }
+
+void IniSection::Flag(const char* key, int value) { Add(key, value == 1 ? "1" : "0"); }
+
+bool SetupOptionIni::WriteSection(const char* section, const IniSection& keys) const {
+    const std::string block = keys.Block();
+    return WritePrivateProfileSectionA(section, block.c_str(), path_.c_str()) != FALSE;
 }

@@ -14,6 +14,24 @@ constexpr std::size_t kIniTextLimit = 2047;
 // keep Norvane reading keys for hours.
 constexpr int kIniMaxListCount = 512;
 
+// The keys of one section, in the order they are added, with the value forms of the file:
+// texts in IniValueForm, flags "1" or "0", numbers in decimal. Written by one call, so that
+// saving costs one rewrite of the file per section rather than one per key.
+class IniSection {
+public:
+    // Up to its first NUL byte, as a C string would end it.
+    void Text(const char* key, const std::string& text);
+    void Number(const char* key, int number);
+    // "1" when the value equals 1, "0" otherwise.
+    void Flag(const char* key, int value);
+    // "key=value" strings, each ended by a NUL, the whole ended by one more.
+    std::string Block() const { return block_ + '\0'; }
+
+private:
+    void Add(const char* key, const std::string& value);
+    std::string block_;
+};
+
 class SetupOptionIni {
 public:
     explicit SetupOptionIni(std::string path) : path_(std::move(path)) {}
@@ -25,11 +43,9 @@ public:
     // "1" gives 1 and "0" gives 0; anything else gives the default.
     int ReadFlag(const char* section, const char* key, int default_value) const;
 
-    // Each returns whether the system accepted the write.
-    bool WriteText(const char* section, const char* key, const std::string& text) const;
-    bool WriteNumber(const char* section, const char* key, int number) const;
-    // "1" when the value equals 1, "0" otherwise.
-    bool WriteFlag(const char* section, const char* key, int value) const;
+    // Replaces the section with these keys, all at once; false when the system refused the
+    // write (the section is then not written).
+    bool WriteSection(const char* section, const IniSection& keys) const;
 
 private:
     std::string path_;

@@ -18,9 +18,11 @@ bool CSetupOptions::LoadFromIni(const std::string& ini_path) {
 
 bool CSetupOptions::SaveToIni(const std::string& ini_path) const {
     SetupOptionIni ini(ini_path);
-    return ini.WriteFlag(kSection, "RunAfterSetup", RunAfterSetup) &&
-           ini.WriteFlag(kSection, "CreateDesktopIcon", CreateDesktopIcon) &&
-           ini.WriteFlag(kSection, "CreateStartMenuIcon", CreateStartMenuIcon) &&
-           ini.WriteFlag(kSection, "CreateQuickLaunchIcon", CreateQuickLaunchIcon) &&
-           ini.WriteFlag(kSection, "OpenOstreyWeb", OpenOstreyWeb);
+    IniSection keys;
+    keys.Flag("RunAfterSetup", RunAfterSetup);
+    keys.Flag("CreateDesktopIcon", CreateDesktopIcon);
+    keys.Flag("CreateStartMenuIcon", CreateStartMenuIcon);
+    keys.Flag("CreateQuickLaunchIcon", CreateQuickLaunchIcon);
+    keys.Flag("OpenOstreyWeb", OpenOstreyWeb);
+    return ini.WriteSection(kSection, keys);
 }

@@ -124,30 +124,34 @@ bool LoadStartPageFromIni(const std::string& product, CStartPageWorker* worker,
 bool CStartPageWorker::SaveToIni(const std::string& ini_path) const {
     if (!active) return false;
     SetupOptionIni ini(ini_path);
-    // Each section ends at its first refused write; the other still gets its chance.
-    bool list_ok = ini.WriteNumber(kListSection, "ItemCount", static_cast<int>(page_list.size()));
+    // Each section is written whole or not at all; the other still gets its chance.
+    IniSection list;
+    list.Number("ItemCount", static_cast<int>(page_list.size()));
     int index = 0;
-    for (auto it = page_list.begin(); list_ok && it != page_list.end(); ++it, ++index) {
-        std::string id_key = "pageID" + std::to_string(index);
-        std::string url_key = "pageURL" + std::to_string(index);
-        list_ok = ini.WriteNumber(kListSection, id_key.c_str(), it->first) &&
-                  ini.WriteText(kListSection, url_key.c_str(), it->second);
+    for (const auto& [page, url] : page_list) {
+        const std::string number = std::to_string(index++);
+        list.Number(("pageID" + number).c_str(), page);
+        list.Text(("pageURL" + number).c_str(), url);
     }
+    const bool list_ok = ini.WriteSection(kListSection, list);
+
     const StartPageInfo& i = info;
-    bool info_ok = ini.WriteText(kInfoSection, "StartpageUrl", i.StartpageUrl) &&
-                   ini.WriteText(kInfoSection, "TitleStartpage", i.TitleStartpage) &&
-                   ini.WriteText(kInfoSection, "StartpageCheckUrls", i.StartpageCheckUrls) &&
-                   ini.WriteText(kInfoSection, "PartnerSenderUrl", i.PartnerSenderUrl) &&
-                   ini.WriteText(kInfoSection, "ChangePageName", i.ChangePageName) &&
-                   ini.WriteFlag(kInfoSection, "CheckboxDefault", i.CheckboxDefault) &&
-                   ini.WriteFlag(kInfoSection, "CheckboxUserState", i.CheckboxUserState) &&
-                   ini.WriteFlag(kInfoSection, "sendcondition", i.sendcondition) &&
-                   ini.WriteFlag(kInfoSection, "viewcheckbox", i.viewcheckbox) &&
-                   ini.WriteNumber(kInfoSection, "StartPageMode", i.StartPageMode) &&
-                   ini.WriteText(kInfoSection, "LinkIconUrl", i.LinkIconUrl) &&
-                   ini.WriteText(kInfoSection, "LinkName", i.LinkName) &&
-                   ini.WriteText(kInfoSection, "LinkDesc", i.LinkDesc) &&
-                   ini.WriteNumber(kInfoSection, "LinkFlags", i.LinkFlags) &&
-                   ini.WriteText(kInfoSection, "LinkUrl", i.LinkUrl);
+    IniSection keys;
+    keys.Text("StartpageUrl", i.StartpageUrl);
+    keys.Text("TitleStartpage", i.TitleStartpage);
+    keys.Text("StartpageCheckUrls", i.StartpageCheckUrls);
+    keys.Text("PartnerSenderUrl", i.PartnerSenderUrl);
+    keys.Text("ChangePageName", i.ChangePageName);
+    keys.Flag("CheckboxDefault", i.CheckboxDefault);
+    keys.Flag("CheckboxUserState", i.CheckboxUserState);
+    keys.Flag("sendcondition", i.sendcondition);
+    keys.Flag("viewcheckbox", i.viewcheckbox);
+    keys.Number("StartPageMode", i.StartPageMode);
+    keys.Text("LinkIconUrl", i.LinkIconUrl);
+    keys.Text("LinkName", i.LinkName);
+    keys.Text("LinkDesc", i.LinkDesc);
+    keys.Number("LinkFlags", i.LinkFlags);
+    keys.Text("LinkUrl", i.LinkUrl);
+    const bool info_ok = ini.WriteSection(kInfoSection, keys);
     return list_ok && info_ok;
 }

@@ -1,7 +1,8 @@
 #include "updater/offers/XmlReader.h"
 
-#include <cstdio>
 #include <cstring>
+
+#include "updater/platform/ExternalFile.h"
 
 const XmlEntity kXmlEntities[5] = {
     {'&', "&amp;", 5}, {'"', "&quot;", 6}, {'\'', "&apos;", 6}, {'<', "&lt;", 4}, {'>', "&gt;", 4},
@@ -340,22 +341,9 @@ bool LoadXmlText(const std::string& text, XmlNode* root, XmlParseInfo* info) {
 }
 
 bool LoadXmlFile(const std::string& path, XmlNode* root) {
+    // A file over the cap is taken for an unreadable one, never parsed in part.
     std::string text;
-#ifdef _WIN32
-    const char* mode = "rt";  // CR LF becomes LF
-#else
-    const char* mode = "r";
-#endif
-    if (std::FILE* file = std::fopen(path.c_str(), mode)) {
-        char buffer[4096];
-        for (;;) {
-            std::memset(buffer, 0, sizeof(buffer));
-            std::size_t got = std::fread(buffer, 1, sizeof(buffer) - 1, file);
-            if (got == 0) break;
-            text.append(buffer, got);
-        }
-        std::fclose(file);
-    }
+    if (ReadExternalFile(path, ExternalFileMode::Text, &text) != ExternalFileResult::Read) return false;
     if (text.empty()) return false;
     return LoadXmlText(text, root);
 }

@@ -103,7 +103,7 @@ private:
 bool LoadXmlText(const std::string& text, XmlNode* root, XmlParseInfo* info = nullptr);
 
 // Reads the file in text mode and parses it into `root` (a fresh node). True when the text was
-// not empty and no error was recorded.
+// not empty and no error was recorded. A file larger than kExternalFileCap counts as unreadable.
 bool LoadXmlFile(const std::string& path, XmlNode* root);
 
 // Removes escapes and decodes the entities of `run` into `target`; an empty run leaves `target`

@@ -3,15 +3,12 @@
 #include <richedit.h>
 #include <shellapi.h>
 
+#include <cstring>
 #include <vector>
 
 #include "resources/ResourceIds.h"
 #include "updater/offers/AdditionalOption.h"
-
-namespace {
-// A licence is a few hundred kilobytes of rich text at most; anything far larger is not one.
-constexpr DWORD kMaxLicenseBytes = 16 * 1024 * 1024;
-}  // namespace
+#include "updater/platform/ExternalFile.h"
 
 CLicenseAgreementDlg::CLicenseAgreementDlg() : CUpdatePage(IDD_LICENSE_PAGE) {}
 
@@ -35,23 +32,10 @@ void CLicenseAgreementDlg::DoDataExchange(DataExchange& dx) {
 }
 
 bool CLicenseAgreementDlg::ReadLicenseText(const std::string& path, std::string* text) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    LARGE_INTEGER size = {};
-    bool read = GetFileSizeEx(file, &size) && size.QuadPart <= kMaxLicenseBytes;
-    std::vector<char> bytes;
-    if (read) {
-        bytes.resize(static_cast<size_t>(size.QuadPart));
-        DWORD got = 0;
-        read = bytes.empty() ||
-               (ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) &&
-                got == bytes.size());
+    if (ReadExternalFile(path, ExternalFileMode::Binary, text) != ExternalFileResult::Read) {
+        return false;
     }
-    CloseHandle(file);
-    if (!read) return false;
     // The text ends at its first NUL byte, as a C string would.
-    text->assign(bytes.begin(), bytes.end());
     text->resize(strnlen(text->c_str(), text->size()));
     return true;
 }

@@ -1,5 +1,7 @@
 #include "updater/pages/PictureEx.h"
 
+#include "updater/framework/Thread.h"
+
 #include <ole2.h>
 #include <olectl.h>
 
@@ -352,7 +354,12 @@ void CPictureEx::Paint() {
 }
 
 DWORD WINAPI CPictureEx::ThreadProc(LPVOID self) {
-    static_cast<CPictureEx*>(self)->Animate();
+    // An exception must not cross the thread's start: the animation simply ends.
+    try {
+        static_cast<CPictureEx*>(self)->Animate();
+    } catch (...) {
+        return framework::kThreadFailed;
+    }
     return kThreadExitCode;
 }
 

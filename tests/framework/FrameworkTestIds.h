@@ -1,0 +1,3 @@
+#pragma once
+#define IDD_FRAMEWORK_TEST 100
+#define IDC_FRAMEWORK_BUTTON 1001
