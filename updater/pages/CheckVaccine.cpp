@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "updater/data/Registry.h"
+#include "updater/platform/Registry.h"
 #include "updater/pages/AdFormData.h"
 
 namespace {

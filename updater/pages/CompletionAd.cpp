@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "resources/ResourceIds.h"
-#include "updater/data/Registry.h"
+#include "updater/platform/Registry.h"
 #include "updater/data/UpdateInfo.h"
 #include "updater/pages/CheckVaccine.h"
 #include "updater/pages/UpdatePage.h"
