@@ -1,16 +1,53 @@
 #include "updater/pages/UpdateCompleteDlg.h"
 
-#include "resources/ResourceIds.h"
+#include <cstdlib>
 
-CUpdateCompleteDlg::CUpdateCompleteDlg() : CUpdatePage(IDD_COMPLETE_PAGE) {}
+#include "resources/ResourceIds.h"
+#include "updater/data/UpdateInfo.h"
+#include "updater/offers/AdditionalInstall.h"
+#include "updater/pages/EndInstallProgressDlg.h"
+#include "updater/platform/DebugTrace.h"
+
+namespace {
+constexpr COLORREF kOfferBackground = RGB(0xF5, 0xF5, 0xF5);
+}  // namespace
+
+CUpdateCompleteDlg::CUpdateCompleteDlg()
+    : CUpdatePage(IDD_COMPLETE_PAGE),
+      ad_model_(AddinAdAddress(), NormalAdAddress()),
+      offer_brush_(CreateSolidBrush(kOfferBackground)) {}
+
+CUpdateCompleteDlg::~CUpdateCompleteDlg() {
+    // The view must not call back into a page that is going away.
+    html_view_.set_callback(nullptr);
+    html_view_.Destroy();
+    if (logo_bitmap_) DeleteObject(logo_bitmap_);
+    if (offer_brush_) DeleteObject(offer_brush_);
+}
 
 bool CUpdateCompleteDlg::SetUp(HWND parent, CUpdateInfo* update_info, CEndInstall* end_offer,
                                const ProductSettings& ad_product) {
     Refresh(update_info, end_offer, ad_product);
-    if (!hwnd() && !Create(parent)) return false;
-    finish_button_.SubclassDlgItem(IDC_PAGE_BUTTON, hwnd());
-    finish_button_.LoadButtonBitmaps(IDB_COMPLETE_NORMAL, IDB_COMPLETE_PRESSED,
-                                     IDB_COMPLETE_HOVER, 0);
+    if (hwnd()) return true;
+    if (!Create(parent)) return false;
+    if (finish_button_.SubclassDlgItem(IDC_PAGE_BUTTON, hwnd())) {
+        finish_button_.LoadButtonBitmaps(IDB_COMPLETE_NORMAL, IDB_COMPLETE_PRESSED,
+                                         IDB_COMPLETE_HOVER, 0);
+    }
+    RECT area = {};
+    if (HWND placeholder = Item(IDC_AD_PLACEHOLDER)) {
+        GetWindowRect(placeholder, &area);
+        MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&area), 2);
+    }
+    // Without the view the page works as before, only without an advertisement.
+    const RECT empty = {0, 0, 0, 0};
+    if (html_view_.Create(hwnd(), IDC_RUNTIME_CHILD, empty)) {
+        html_view_.set_callback(this);
+        SetWindowPos(html_view_.hwnd(), nullptr, area.left, area.top, area.right - area.left,
+                     area.bottom - area.top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
+    } else {
+        html_view_.Destroy();
+    }
     return true;
 }
 
@@ -21,12 +58,158 @@ void CUpdateCompleteDlg::Refresh(CUpdateInfo* update_info, CEndInstall* end_offe
     ad_product_ = ad_product;
 }
 
-void CUpdateCompleteDlg::RequestAddinAd() {}
+void CUpdateCompleteDlg::NavigateTo(const std::string& address) {
+    const std::string& form = ad_params_.Get(ad_product_);
+    if (IsDebugTraceEnabled()) {
+        DebugTrace(("AD URL : " + address).c_str());
+        DebugTrace(("AD Param : " + form).c_str());
+    }
+    if (html_view_.has_browser()) html_view_.Navigate(address, form, kAdPostHeaders, kAdNavigateFlags);
+}
+
+void CUpdateCompleteDlg::RequestAddinAd() { NavigateTo(AddinAdAddress()); }
+
+void CUpdateCompleteDlg::OnDocumentComplete(const std::string& url) {
+    const bool shown = page_shown_ != 0;
+    const std::string source =
+        ad_model_.NeedsSource(url, shown) ? html_view_.DocumentSource() : std::string();
+    CEndOfferTaker taker(end_offer_, update_info_);
+    const AdViewStep step = ad_model_.OnDocumentComplete(url, source, shown, taker);
+    if (step.view == AdViewStep::View::Show) ShowWindow(html_view_.hwnd(), SW_SHOW);
+    if (step.view == AdViewStep::View::Hide) ShowWindow(html_view_.hwnd(), SW_HIDE);
+    if (step.request_normal_page) PostMessageA(hwnd(), kMsgRequestNormalAd, 0, 0);
+}
+
+void CUpdateCompleteDlg::DoDataExchange(DataExchange& dx) {
+    DDX_Control(dx, IDC_TITLE, message_label_);
+    DDX_Control(dx, IDC_SUBTITLE, subtitle_label_);
+    DDX_Text(dx, IDC_TITLE, complete_text_);
+}
+
+void CUpdateCompleteDlg::ShowLogo() {
+    if (!update_info_ || update_info_->LogoImagePath.empty()) return;
+    HBITMAP logo = static_cast<HBITMAP>(LoadImageA(nullptr, update_info_->LogoImagePath.c_str(),
+                                                   IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    if (!logo) return;
+    HBITMAP previous = reinterpret_cast<HBITMAP>(SendDlgItemMessageA(
+        hwnd(), IDC_LOGO, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo)));
+    if (previous && previous != logo) DeleteObject(previous);
+    if (logo_bitmap_ && logo_bitmap_ != previous) DeleteObject(logo_bitmap_);
+    logo_bitmap_ = logo;
+}
+
+void CUpdateCompleteDlg::PlaceFinishButton() {
+    HWND bar = Item(IDC_BOTTOM_BAR);
+    if (!bar || !finish_button_.hwnd()) return;
+    RECT bar_rect, button, page;
+    GetWindowRect(bar, &bar_rect);
+    GetWindowRect(finish_button_.hwnd(), &button);
+    GetClientRect(hwnd(), &page);
+    const int bar_width = bar_rect.right - bar_rect.left;
+    const int bar_height = bar_rect.bottom - bar_rect.top;
+    const int button_width = button.right - button.left;
+    const int button_height = button.bottom - button.top;
+    SetWindowPos(finish_button_.hwnd(), nullptr, bar_width - button_width - 7,
+                 page.bottom - bar_height + (bar_height - button_height) / 2 + 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CUpdateCompleteDlg::KeepBottomBarDown(int height) {
+    HWND bar = Item(IDC_BOTTOM_BAR);
+    RECT rect;
+    if (!bar || !GetWindowRect(bar, &rect)) return;
+    SetWindowPos(bar, nullptr, 0, height - (rect.bottom - rect.top), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CUpdateCompleteDlg::OnShown() {
+    page_shown_ = 1;
+    const std::string local_name = update_info_ ? update_info_->LocalName : std::string();
+    complete_text_ = FormatResString(IDS_COMPLETE_HEADING, local_name);
+    ShowLogo();
+    UpdateData(false);
+    const std::string face = ResString(IDS_HEADING_FONT_FACE);
+    const int height = atoi(ResString(IDS_HEADING_FONT_HEIGHT).c_str());
+    for (CExStatic* label : {&message_label_, &subtitle_label_}) {
+        label->SetTextFont(face, height, FW_BOLD, false, false);
+        label->SetPageBackground();
+    }
+
+    const int state = ad_model_.state();
+    if (end_offer_ && state != kAdAddinShown) end_offer_->SelectEndOffer();
+    const std::string label = end_offer_ && end_offer_->loaded ? end_offer_->GetTitle() : "";
+    const bool offerable = end_offer_ && end_offer_->checkbox_shown && !label.empty();
+    HWND box = Item(IDC_END_OFFER_CHECK);
+    if (box) {
+        SetWindowTextA(box, label.c_str());
+        CheckDlgButton(hwnd(), IDC_END_OFFER_CHECK,
+                       offerable && end_offer_->selected.CheckboxDefault == 1 ? BST_CHECKED
+                                                                               : BST_UNCHECKED);
+        ShowWindow(box, offerable ? SW_SHOW : SW_HIDE);
+    }
+    const bool normal_ad_shown = state == kAdNormalShown;
+    if (HWND caption = Item(IDC_AD_CAPTION)) {
+        const bool show_caption = !offerable && normal_ad_shown;
+        if (show_caption) SetWindowTextA(caption, FormatResString(IDS_COMPLETE_TEXT, local_name).c_str());
+        ShowWindow(caption, show_caption ? SW_SHOW : SW_HIDE);
+    }
+    const int labels = offerable || normal_ad_shown ? SW_HIDE : SW_SHOW;
+    for (CExStatic* label_control : {&message_label_, &subtitle_label_}) {
+        if (label_control->hwnd()) ShowWindow(label_control->hwnd(), labels);
+    }
+    PlaceFinishButton();
+    if (finish_button_.hwnd()) SetFocus(finish_button_.hwnd());
+    UpdateData(false);
+}
+
+void CUpdateCompleteDlg::Finish() {
+    if (end_offer_) {
+        end_offer_->selected.CheckboxUserState =
+            IsDlgButtonChecked(hwnd(), IDC_END_OFFER_CHECK) == BST_CHECKED ? 1 : 0;
+        if (end_offer_->selected.CheckboxUserState == 1) {
+            // The dialog is its own download callback and counts its references; ours is the
+            // first, released when it has ended.
+            CEndInstallProgressDlg* download = new CEndInstallProgressDlg(end_offer_);
+            download->DoModal(hwnd());
+            download->Release();
+        }
+    }
+    PostToWindow(kMsgClose);
+}
 
 bool CUpdateCompleteDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
-    if (msg == WM_COMMAND && LOWORD(wparam) == IDC_PAGE_BUTTON && HIWORD(wparam) == BN_CLICKED) {
-        OnOK();
+    switch (msg) {
+    case WM_SHOWWINDOW:
+        if (wparam) OnShown();
+        return false;
+    case kMsgRequestNormalAd:
+        NavigateTo(NormalAdAddress());
         return true;
+    case WM_SIZE:
+        KeepBottomBarDown(HIWORD(lparam));
+        return false;
+    case WM_COMMAND:
+        if (HIWORD(wparam) != BN_CLICKED) return false;
+        if (LOWORD(wparam) == IDC_PAGE_BUTTON) {
+            Finish();
+            return true;
+        }
+        if (LOWORD(wparam) == IDC_COMPLETE_CLOSE) {
+            PostToWindow(kMsgClose);
+            return true;
+        }
+        return false;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+        const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lparam));
+        if ((id == IDC_END_OFFER_CHECK || id == IDC_AD_CAPTION) && offer_brush_) {
+            SetBkMode(reinterpret_cast<HDC>(wparam), TRANSPARENT);
+            result = reinterpret_cast<LRESULT>(offer_brush_);
+            return true;
+        }
+        return CUpdatePage::OnMessage(msg, wparam, lparam, result);
     }
-    return CUpdatePage::OnMessage(msg, wparam, lparam, result);
+    default:
+        return CUpdatePage::OnMessage(msg, wparam, lparam, result);
+    }
 }

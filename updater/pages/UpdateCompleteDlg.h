@@ -1,35 +1,69 @@
 #pragma once
-// The last step: the update is done; may offer one more product and shows the vendor's
-// advertisement page.
+// The last step: the update is done. The page may offer one more product (the end offer, as a
+// check box) and shows the vendor's advertisement page in an embedded browser view; an add-in
+// advertisement page can carry the end offer itself.
 #include <windows.h>
 
+#include <string>
+
 #include "updater/data/ProductSettings.h"
+#include "updater/pages/CompletionAd.h"
+#include "updater/pages/ExStatic.h"
 #include "updater/pages/ImageButton.h"
 #include "updater/pages/UpdatePage.h"
+#include "updater/pages/WebUIManager.h"
 
 class CUpdateInfo;
 class CEndInstall;
 
-class CUpdateCompleteDlg : public CUpdatePage {
+// Posted by the page to itself: load the normal advertisement page.
+constexpr UINT kMsgRequestNormalAd = WM_USER + 100;
+
+class CUpdateCompleteDlg : public CUpdatePage, public WebUICallback {
 public:
     CUpdateCompleteDlg();
+    ~CUpdateCompleteDlg() override;
 
-    // Creates the page (the first time) and takes its inputs.
+    // Creates the page (the first time), its button and its hidden advertisement view.
     bool SetUp(HWND parent, CUpdateInfo* update_info, CEndInstall* end_offer,
                const ProductSettings& ad_product);
     // Takes fresh inputs only.
     void Refresh(CUpdateInfo* update_info, CEndInstall* end_offer, const ProductSettings& ad_product);
-    // The installing step has started: the advertisement may begin loading.
+    // The installing step has started: the add-in advertisement page begins loading.
     void RequestAddinAd();
 
+    // WebUICallback
+    void OnBeforeNavigate(const std::string&, int, const std::string&, const std::string&,
+                          const std::string&, bool*) override {}
+    void OnDocumentComplete(const std::string& url) override;
+
+    int ad_state() const { return ad_model_.state(); }
+
 protected:
+    void DoDataExchange(DataExchange& dx) override;
     bool OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
-    void OnOK() override { PostToWindow(kMsgClose); }
+    void OnOK() override { Finish(); }
     void OnCancel() override { PostToWindow(kMsgClose); }
 
 private:
+    void OnShown();
+    void ShowLogo();
+    void PlaceFinishButton();
+    void KeepBottomBarDown(int height);
+    void NavigateTo(const std::string& address);
+    void Finish();
+
     CUpdateInfo* update_info_ = nullptr;
     CEndInstall* end_offer_ = nullptr;
     ProductSettings ad_product_;
+    CAdParams ad_params_;
+    AdViewModel ad_model_;
+    WebUIManager html_view_;
+    int page_shown_ = 0;
+    std::string complete_text_;
+    HBITMAP logo_bitmap_ = nullptr;
+    HBRUSH offer_brush_;
+    CExStatic message_label_;
+    CExStatic subtitle_label_;
     ImageButton finish_button_;
 };
