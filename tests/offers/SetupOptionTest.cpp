@@ -76,11 +76,15 @@ std::string ToAnsi(const std::wstring& text) {
 class SetupOptionStore : public ::testing::Test {
 protected:
     void SetUp() override {
-        // No test may reach a real server: the add-on host points at the loopback server, and
-        // the agent's option file name is empty unless a test sets it.
+        // No test may reach a real server: the add-on and install hosts point at the loopback
+        // server, and the agent's option file and start-page list names are empty unless a test
+        // sets them.
         ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kAgentKey, "AddonServerHost", server.host(),
                                  View::View32));
+        ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kAgentKey, "InstallServerHost", server.host(),
+                                 View::View32));
         DeleteRegValue(HKEY_CURRENT_USER, kAgentKey, "OptionFileName", View::Own);
+        DeleteRegValue(HKEY_CURRENT_USER, kAgentKey, "StartPageEnumList", View::Own);
     }
     void TearDown() override {
         std::string ini = SetupOptionIniPath(product);
@@ -107,6 +111,8 @@ protected:
     LoopbackServer server;
     ScopedRegValue host_guard{HKEY_LOCAL_MACHINE, kAgentKey, "AddonServerHost", View::View32};
     ScopedRegValue file_guard{HKEY_CURRENT_USER, kAgentKey, "OptionFileName", View::Own};
+    ScopedRegValue install_guard{HKEY_LOCAL_MACHINE, kAgentKey, "InstallServerHost", View::View32};
+    ScopedRegValue list_guard{HKEY_CURRENT_USER, kAgentKey, "StartPageEnumList", View::Own};
 };
 
 TEST_F(SetupOptionStore, TwoEndProductsBecomeTwoNumberedSections) {

@@ -1,13 +1,77 @@
 #include "updater/offers/StartPageWorker.h"
 
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+#include "updater/data/ProductSettings.h"
+#include "updater/data/Registry.h"
 #include "updater/offers/OptionXml.h"
 #include "updater/offers/SetupOptionIni.h"
+#include "updater/platform/BasicHelpers.h"
+#include "updater/platform/Download.h"
+#include "updater/platform/Launch.h"
+#include "updater/platform/ServerHosts.h"
 #include "updater/platform/Shell.h"
 
 namespace {
 
 constexpr const char* kInfoSection = "StartpageInfo";
 constexpr const char* kListSection = "StartPageList";
+
+const char kAgentKey[] = "Software\\Quindel\\Dravel";
+const char kBrowserMainKey[] = "Software\\Microsoft\\Internet Explorer\\Main";
+const char kStartPageValue[] = "Start Page";
+const char kVersionVectorKey[] = "SOFTWARE\\Microsoft\\Internet Explorer\\Version Vector";
+const char kEnumListFile[] = "dravel_enumlist.xml";
+const char kEnumListPath[] = "/data/StartPageEnum.xml";
+const char kStartPageTool[] = "zoz.exe";
+
+// The browser accepts addresses of 2083 characters; a value far beyond any address is not a
+// start page and is not read.
+constexpr DWORD kStartPageReadLimit = 65536;
+
+// Sends a formatted line to the debugger output when tracing is on.
+void Trace(const char* format, ...) {
+    if (!IsDebugTraceEnabled()) return;
+    va_list arguments;
+    va_start(arguments, format);
+    va_list measure;
+    va_copy(measure, arguments);
+    const int length = std::vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
+    if (length >= 0) {
+        std::vector<char> text(static_cast<std::size_t>(length) + 1);
+        std::vsnprintf(text.data(), text.size(), format, arguments);
+        DebugTrace(text.data());
+    }
+    va_end(arguments);
+}
+
+std::string ProgramOf(const CStartPageWorker& worker) {
+    return worker.program_path.empty() ? OwnModulePath() : worker.program_path;
+}
+
+// Reads a string value whole (up to the limit) from an open key; "" when it cannot be read.
+std::string ReadWholeString(HKEY key, const char* value_name) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        DWORD size = 0;
+        if (RegQueryValueExA(key, value_name, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS ||
+            size > kStartPageReadLimit)
+            return "";
+        std::vector<char> buffer(size + 1, '\0');
+        DWORD got = size;
+        LONG status = RegQueryValueExA(key, value_name, nullptr, nullptr,
+                                       reinterpret_cast<BYTE*>(buffer.data()), &got);
+        if (status == ERROR_MORE_DATA) continue;  // the value grew in between
+        if (status != ERROR_SUCCESS) return "";
+        buffer[got < size ? got : size] = '\0';
+        return buffer.data();
+    }
+    return "";
+}
 
 void TakeFirstChildText(const XmlNode& node, std::string* field) {
     std::string text;
@@ -75,11 +139,22 @@ bool LoadStartPageFromXml(const std::string& option_file, CStartPageWorker* work
     }
     worker->info.CheckboxUserState = 0;
     if (!worker->info.IsComplete() || product.empty()) return false;
-    // ENUMERATION LIST and CHECK-BOX VISIBILITY plug in here with the start-page issue: the
-    // list named by "StartPageEnumList" (or downloaded) is added to `page_list`, and
-    // `checkbox_visible` is computed after `active` is set.
+
+    // The agent may name a list it keeps; otherwise the install server's list is fetched. The
+    // downloaded file stays in the temporary folder. No list still leaves the offer standing.
+    std::string list = ReadRegString(HKEY_CURRENT_USER, kAgentKey, "StartPageEnumList", "", false);
+    if (list.empty()) {
+        list = DownloadToTempFile(kEnumListFile, ServerUrl(VendorServer::Install, kEnumListPath));
+    }
+    XmlNode document;
+    // A list that does not parse may have stopped anywhere; none of it is taken.
+    if (!list.empty() && LoadXmlFile(list, &document)) {
+        AddEnumerationEntries(document, &worker->page_list, &Utf8ToAnsi);
+    }
+
     worker->product = product;
     worker->active = true;
+    worker->checkbox_visible = worker->ComputeCheckboxVisible();
     return true;
 }
 
@@ -115,9 +190,9 @@ bool LoadStartPageFromIni(const std::string& product, CStartPageWorker* worker,
         std::string url = ini.ReadText(kListSection, url_key.c_str());
         if (page >= 0 && !url.empty()) worker->page_list.emplace(page, url);
     }
-    // CHECK-BOX VISIBILITY plugs in here with the start-page issue.
     worker->product = product;
     worker->active = true;
+    worker->checkbox_visible = worker->ComputeCheckboxVisible();
     return true;
 }
 
@@ -154,4 +229,193 @@ bool CStartPageWorker::SaveToIni(const std::string& ini_path) const {
     keys.Text("LinkUrl", i.LinkUrl);
     const bool info_ok = ini.WriteSection(kInfoSection, keys);
     return list_ok && info_ok;
+}
+
+std::string ReadCurrentStartPage() {
+    ScopedRegKey key;
+    if (!key.Open(HKEY_CURRENT_USER, kBrowserMainKey, KEY_READ)) return "";
+    return ReadWholeString(key.get(), kStartPageValue);
+}
+
+std::string ReportOsVersion() {
+    const std::string browser =
+        ReadRegString(HKEY_LOCAL_MACHINE, kVersionVectorKey, "IE", "", false);
+    OSVERSIONINFOA version;
+    ZeroMemory(&version, sizeof(version));
+    version.dwOSVersionInfoSize = sizeof(version);
+    if (!GetVersionExA(&version)) ZeroMemory(&version, sizeof(version));
+    char text[64];
+    std::snprintf(text, sizeof(text), "%d.%lu.%lu.%lu", LeadingNumber(browser),
+                  static_cast<unsigned long>(version.dwPlatformId),
+                  static_cast<unsigned long>(version.dwMajorVersion),
+                  static_cast<unsigned long>(version.dwMinorVersion));
+    return text;
+}
+
+bool CStartPageWorker::ComputeCheckboxVisible() const {
+    if (!active || info.viewcheckbox == 0) return false;
+    return !PageHoldsCheckUrl(ReadCurrentStartPage(), info.StartpageCheckUrls);
+}
+
+namespace {
+
+// One shortcut to the browser with the partner's page; its path, or "" when it was not written.
+std::string WriteLink(const std::string& folder, const std::string& browser,
+                      const StartPageInfo& info, const std::string& icon) {
+    if (folder.empty()) return "";
+    const std::string path = JoinPath(folder, info.LinkName + ".lnk");
+    return CreateShortcut(browser, info.LinkUrl, path, info.LinkDesc, icon) ? path : "";
+}
+
+std::string TemporaryFolder() {
+    char path[MAX_PATH + 1] = {};
+    DWORD length = GetTempPathA(MAX_PATH, path);
+    if (length == 0 || length > MAX_PATH) return "";
+    return std::string(path, length);
+}
+
+// The desktop, start-menu and quick-launch (or taskbar) shortcuts that LinkFlags asks for. What
+// becomes of them does not touch the reports.
+void CreatePartnerShortcuts(const StartPageInfo& info) {
+    if (info.LinkFlags == 0 || info.LinkName.empty() || info.LinkUrl.empty()) return;
+    // The name becomes a file name in shared folders; it must not lead out of them.
+    if (!IsPlainFileName(info.LinkName)) return;
+    const std::string program_files = GetSpecialFolder(kFolderProgramFiles);
+    if (program_files.empty()) return;
+    const std::string browser = program_files + "\\" + "Internet Explorer\\iexplore.exe";
+    if (!FileExists(browser)) return;
+
+    std::string icon;
+    const std::string common_data = GetSpecialFolder(kFolderCommonAppData);
+    if (!common_data.empty() && !info.LinkIconUrl.empty()) {
+        const std::string folder = JoinPath(common_data, "Quindel\\Common");
+        CreateFolderPath(folder, true);
+        const std::string path = JoinPath(folder, info.LinkName + ".ico");
+        if (DownloadReplacing(info.LinkIconUrl, path)) icon = path;
+    }
+
+    if (info.LinkFlags & 1) {
+        WriteLink(GetSpecialFolder(kFolderCommonDesktop), browser, info, icon);
+    }
+    if (info.LinkFlags & 2) {
+        const std::string link =
+            WriteLink(GetSpecialFolder(kFolderCommonStartMenu), browser, info, icon);
+        if (!link.empty()) PinToStartMenu(link);
+    }
+    if (info.LinkFlags & 4) {
+        if (IsPostVistaMinorVersion()) {
+            const std::string link = WriteLink(TemporaryFolder(), browser, info, icon);
+            if (!link.empty()) PinToTaskbar(link);
+        } else {
+            WriteLink(QuickLaunchFolder(), browser, info, icon);
+        }
+    }
+}
+
+}  // namespace
+
+bool CStartPageWorker::Run(int state) {
+    if (!active) return false;
+    CreatePartnerShortcuts(info);
+
+    const std::string report_template = FillReportNames(
+        ServerUrl(VendorServer::Statistics, kVendorReportPathAndQuery), product,
+        info.ChangePageName);
+
+    Trace("[CStartPageWorker::Run] Checkbox visible : %d\nCheckbox state : %d\n"
+          "sendCondition = %d\ncheckboxView = %d\nmode = %d",
+          checkbox_visible ? 1 : 0, state, info.sendcondition == 1 ? 1 : 0,
+          info.viewcheckbox == 1 ? 1 : 0, info.StartPageMode);
+
+    StartPageExtension run;
+    run.mode = checkbox_visible ? (state == 1 ? 1 : 0) : 2;
+    run.report_url = report_template;
+    run.product = product;
+    run.new_start_page = info.StartpageUrl;
+    run.partner_url = info.PartnerSenderUrl;
+    return run.Execute(*this);
+}
+
+bool StartPageExtension::Execute(const CStartPageWorker& worker) {
+    // Taken before anything is changed: the report tells which page the user had.
+    current_page_class = StartPageClass(ReadCurrentStartPage(), worker.page_list);
+    const std::string program = ProgramOf(worker);
+    if (mode == 1) change_result = ChangeStartPage(worker.info.StartPageMode, program);
+    const std::string os_version = ReportOsVersion();
+    if (mode == 1 || worker.info.sendcondition == 1) {
+        send_result = SendPartnerReport(os_version, program);
+    }
+    return SendVendorReport(os_version) == kHttpGetSent;
+}
+
+int StartPageExtension::ChangeStartPage(int start_page_mode, const std::string& program) const {
+    try {
+        if (start_page_mode == 1) {
+            // Without our own path a bare tool name would be looked for anywhere.
+            if (program.empty()) return kChangeNotConfirmed;
+            const std::string tool = JoinPath(ParentFolder(program), kStartPageTool);
+            if (!RunProgram(tool, "-regstartrun " + new_start_page, false, false)) {
+                return kChangeNotConfirmed;
+            }
+            Trace("StartPage : %s (%d)", new_start_page.c_str(), 1);
+            return kChangeDone;
+        }
+        ScopedRegKey key;
+        if (!key.Open(HKEY_CURRENT_USER, kBrowserMainKey, KEY_QUERY_VALUE | KEY_SET_VALUE)) {
+            return kChangeNotWritten;
+        }
+        if (RegSetValueExA(key.get(), kStartPageValue, 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(new_start_page.c_str()),
+                           static_cast<DWORD>(new_start_page.size() + 1)) != ERROR_SUCCESS) {
+            return kChangeNotWritten;
+        }
+        const std::string stored = ReadWholeString(key.get(), kStartPageValue);
+        Trace("StartPage : %s (%d)", stored.c_str(), start_page_mode);
+        return stored == new_start_page ? kChangeDone : kChangeNotConfirmed;
+    } catch (...) {
+        return kChangeFailed;
+    }
+}
+
+StartPageReport StartPageExtension::Report(const std::string& os_version) const {
+    StartPageReport report;
+    report.current_page_class = current_page_class;
+    report.mode = mode;
+    report.change_result = change_result;
+    report.send_result = send_result;
+    report.product = product;
+    report.os_version = os_version;
+    return report;
+}
+
+int StartPageExtension::SendPartnerReport(const std::string& os_version,
+                                          const std::string& program) const {
+    const std::string address = FillPartnerReport(partner_url, Report(os_version));
+    Trace("To Partner : %s", address.c_str());
+    if (!IsVistaOrLater() || IsLowIntegrity()) return HttpGet(address);
+
+    // From Vista on, unless this process already runs at low integrity, a low-integrity copy of
+    // Norvane sends the request and answers with its exit code.
+    if (program.empty()) return kHttpGetFailed;
+    const std::string parameters = SendLogParameters(address);
+    Trace("Run protected mode : %s", parameters.c_str());
+    // Quoted, so that a folder with blanks cannot split the program's path.
+    HANDLE process = RunAsLowIntegrity("\"" + program + "\"", parameters);
+    if (!process) return kHttpGetFailed;
+    int result = kHttpGetFailed;
+    for (int poll = 0; poll < kSendLogPolls; ++poll) {
+        if (WaitForSingleObject(process, kSendLogPollMs) != WAIT_OBJECT_0) continue;
+        DWORD code = 0;
+        if (GetExitCodeProcess(process, &code)) result = static_cast<int>(code);
+        break;
+    }
+    // A copy still running after the last poll has not answered; it is left to end by itself.
+    CloseHandle(process);
+    return result;
+}
+
+int StartPageExtension::SendVendorReport(const std::string& os_version) const {
+    const std::string address = FillVendorReport(report_url, Report(os_version));
+    Trace("To Quindel : %s", address.c_str());
+    return HttpGet(address);
 }
