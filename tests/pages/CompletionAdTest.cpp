@@ -171,7 +171,7 @@ std::string AddinPage(const std::string& product, const std::string& url) {
 class AdvertisementServer : public ::testing::Test {
 protected:
     LoopbackServer server;
-    ScopedRegValue host{HKEY_CURRENT_USER, "Software\\Quindel\\Dravel", "AdServerHost", View::Own};
+    ScopedRegValue host{HKEY_LOCAL_MACHINE, "Software\\Quindel\\Dravel", "AdServerHost", View::View32};
     CUpdateInfo update_info;
     CEndInstall end_offer;
     const std::string form_data = "p=Ferlin#3.1.0.2#ko-KR#Free&o=0601&i=";
@@ -179,8 +179,8 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(server.ok());
-        ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, "Software\\Quindel\\Dravel", "AdServerHost",
-                                 server.host(), View::Own));
+        ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, "Software\\Quindel\\Dravel", "AdServerHost",
+                                 server.host(), View::View32));
         ASSERT_EQ(AddinAdAddress(), server.Url(kAddinAdPath));
         ASSERT_EQ(NormalAdAddress(), server.Url(kNormalAdPath));
         model = std::make_unique<AdViewModel>(AddinAdAddress(), NormalAdAddress());

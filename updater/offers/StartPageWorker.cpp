@@ -7,10 +7,11 @@
 #include <vector>
 
 #include "updater/data/ProductSettings.h"
-#include "updater/data/Registry.h"
+#include "updater/platform/Registry.h"
 #include "updater/offers/OptionXml.h"
 #include "updater/offers/SetupOptionIni.h"
 #include "updater/platform/BasicHelpers.h"
+#include "updater/platform/DebugTrace.h"
 #include "updater/platform/Download.h"
 #include "updater/platform/Launch.h"
 #include "updater/platform/ServerHosts.h"

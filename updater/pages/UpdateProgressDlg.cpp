@@ -76,6 +76,7 @@ void CUpdateProgressDlg::OnSetupFinished() {
     if (finished_) return;
     finished_ = true;
     if (MiddleOfferChosen() && !medium_offer_->RunsBeforeSetup()) medium_offer_->Install();
+    if (start_page_worker_) start_page_worker_->Run(start_page_worker_->info.CheckboxUserState);
     PostToWindow(kMsgNextPage);
 }
 
