@@ -277,13 +277,14 @@ TEST_F(StartPage, CheckboxHiddenOnlyWhileTheCurrentPageHoldsACheckAddress) {
 
 TEST_F(StartPage, LoadingFromTheIniFileDecidesTheCheckbox) {
     const std::string ini = temp.File("SetupOption.ini");
-    SetupOptionIni file(ini);
-    ASSERT_TRUE(file.WriteText("StartpageInfo", "StartpageUrl", kNewPage));
-    ASSERT_TRUE(file.WriteText("StartpageInfo", "TitleStartpage", "Home"));
-    ASSERT_TRUE(file.WriteText("StartpageInfo", "StartpageCheckUrls", "home.test"));
-    ASSERT_TRUE(file.WriteText("StartpageInfo", "PartnerSenderUrl", "http://partner.test/"));
-    ASSERT_TRUE(file.WriteText("StartpageInfo", "ChangePageName", "home1"));
-    ASSERT_TRUE(file.WriteFlag("StartpageInfo", "viewcheckbox", 1));
+    IniSection section;
+    section.Text("StartpageUrl", kNewPage);
+    section.Text("TitleStartpage", "Home");
+    section.Text("StartpageCheckUrls", "home.test");
+    section.Text("PartnerSenderUrl", "http://partner.test/");
+    section.Text("ChangePageName", "home1");
+    section.Flag("viewcheckbox", 1);
+    ASSERT_TRUE(SetupOptionIni(ini).WriteSection("StartpageInfo", section));
 
     SetStartPage("http://other.test/");
     CStartPageWorker shown;
