@@ -58,6 +58,17 @@ TEST_F(Downloads, TempFileHoldsTheBodyAndTheRequestNamesNorvane) {
     DeleteFileA(path.c_str());
 }
 
+TEST_F(Downloads, TempFileOfSeveralReadBlocksIsWholeAndACutOneFails) {
+    const std::string body = Body(2621440 + 17);  // two and a half blocks of 1 MiB, and a bit
+    server.Serve("/big.xml", body);
+    server.Serve("/cut.xml", Truncated(body, 1572864));  // in the middle of the second block
+    const std::string path = DownloadToTempFile(temp_name, server.Url("/big.xml"));
+    ASSERT_FALSE(path.empty());
+    EXPECT_TRUE(ReadTextFile(path).value_or("") == body);
+    EXPECT_EQ(DownloadToTempFile(temp_name, server.Url("/cut.xml")), "");
+    DeleteFileA(path.c_str());
+}
+
 TEST_F(Downloads, TempFileOfAnEmptyBodyIsAnEmptyFile) {
     server.Serve("/empty.xml", "");
     const std::string path = DownloadToTempFile(temp_name, server.Url("/empty.xml"));

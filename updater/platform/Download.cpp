@@ -5,7 +5,8 @@
 #include <wininet.h>
 
 #include <cstdarg>
-#include <vector>
+#include <memory>
+#include <new>
 
 #include "common/ScopedHandle.h"
 #include "updater/data/ProductSettings.h"
@@ -17,9 +18,9 @@ constexpr DWORD kTempFileFlags =
     INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_TRANSFER_ASCII;
 static_assert(kTempFileFlags == 0x84000001, "request flags of the temporary-file download");
 constexpr DWORD kFileFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
-// The option files fetched into the temporary folder are small and are read 1023 bytes at a
-// time.
-constexpr DWORD kTempFileBlock = 1023;
+// The temporary-file download reports to nobody, so it reads in large blocks: every read costs
+// system calls, and reads of 1023 bytes cost most of the throughput.
+constexpr DWORD kTempFileBlock = 1024 * 1024;
 // The file download reads only what has arrived, at most this much at a time, so that its count
 // of received bytes follows the transfer closely however slowly the data come.
 constexpr DWORD kFileBlock = 16 * 1024;
@@ -113,13 +114,14 @@ bool ReadAnswerInto(HINTERNET request, HANDLE file) {
     bool has_length = false;
     DWORD expected = 0;
     if (!AcceptAnswer(request, &has_length, &expected)) return false;
-    std::vector<char> buffer(kTempFileBlock);
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kTempFileBlock]);
+    if (!buffer) return false;
     unsigned long long received = 0;
     for (;;) {
         DWORD read = 0;
-        if (!InternetReadFile(request, buffer.data(), kTempFileBlock, &read)) return false;
+        if (!InternetReadFile(request, buffer.get(), kTempFileBlock, &read)) return false;
         if (read == 0) break;
-        if (!WriteAll(file, buffer.data(), read)) return false;
+        if (!WriteAll(file, buffer.get(), read)) return false;
         received += read;
     }
     return !has_length || received == expected;
@@ -212,7 +214,13 @@ bool FileTransfer::Run(IBindStatusCallback* progress) {
 }
 
 bool FileTransfer::Work() {
-    HINTERNET request = InternetOpenUrlA(root_, url_.c_str(), nullptr, 0, kFileFlags, 0);
+    HINTERNET root;
+    {
+        CriticalSection::Lock lock(lock_);
+        if (cancelled_) return false;
+        root = root_;
+    }
+    HINTERNET request = InternetOpenUrlA(root, url_.c_str(), nullptr, 0, kFileFlags, 0);
     {
         CriticalSection::Lock lock(lock_);
         if (cancelled_) {
@@ -233,18 +241,19 @@ bool FileTransfer::Receive(HINTERNET request) {
         stage_ = Stage::kReceiving;
         progress_max_ = has_length ? expected : 0;
     }
-    std::vector<char> buffer(kFileBlock);
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kFileBlock]);
+    if (!buffer) return false;
     unsigned long long received = 0;
     while (!Cancelled()) {
-        // Waits for data to arrive, then takes only what is there. No count (which some
-        // servers' framing gives before the end) is settled by a one-byte read.
+        // Waits until data have arrived, then takes only those. A count of none, which need
+        // not mean the end, is settled by a one-byte read: at the end it reads nothing.
         DWORD available = 0;
         if (!InternetQueryDataAvailable(request, &available, 0, 0)) return false;
         const DWORD wanted = available == 0 ? 1 : available < kFileBlock ? available : kFileBlock;
         DWORD read = 0;
-        if (!InternetReadFile(request, buffer.data(), wanted, &read)) return false;
+        if (!InternetReadFile(request, buffer.get(), wanted, &read)) return false;
         if (read == 0) return !has_length || received == expected;
-        if (!WriteAll(file_, buffer.data(), read)) return false;
+        if (!WriteAll(file_, buffer.get(), read)) return false;
         received += read;
         CriticalSection::Lock lock(lock_);
         received_ = received;
