@@ -1,9 +1,11 @@
 // The three downloaders and the traced log request against the loopback server: what lands on
 // disk for good, missing, refused, empty and cut-off answers, and what the server was asked.
 #include <gtest/gtest.h>
+#include <winternl.h>
+#include <tlhelp32.h>
 #include <urlmon.h>
 
-#include <atomic>
+#include <algorithm>
 #include <vector>
 
 #include "tests/support/DebugOutputMonitor.h"
@@ -53,6 +55,17 @@ TEST_F(Downloads, TempFileHoldsTheBodyAndTheRequestNamesNorvane) {
     auto requests = server.RequestsFor("/option.xml");
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].Header("User-Agent"), "Norvane");
+    DeleteFileA(path.c_str());
+}
+
+TEST_F(Downloads, TempFileOfSeveralReadBlocksIsWholeAndACutOneFails) {
+    const std::string body = Body(2621440 + 17);  // two and a half blocks of 1 MiB, and a bit
+    server.Serve("/big.xml", body);
+    server.Serve("/cut.xml", Truncated(body, 1572864));  // in the middle of the second block
+    const std::string path = DownloadToTempFile(temp_name, server.Url("/big.xml"));
+    ASSERT_FALSE(path.empty());
+    EXPECT_TRUE(ReadTextFile(path).value_or("") == body);
+    EXPECT_EQ(DownloadToTempFile(temp_name, server.Url("/cut.xml")), "");
     DeleteFileA(path.c_str());
 }
 
@@ -110,14 +123,24 @@ TEST_F(Downloads, FileDownloadSucceedsOnlyForACompleteAnswer) {
     EXPECT_FALSE(DownloadToFile(server.Url("/logo.bmp"), temp.File("no\\folder\\x.bmp")));
 }
 
-// Cancels the download at its first progress report with data, as the progress page's
-// cancel button does.
-class CancelingCallback : public IBindStatusCallback {
+// Records every progress report and the thread it came on, and cancels when told to: at the
+// first report of any kind, or at the first one with data (as the progress page's cancel button
+// does once the transfer has begun).
+class ProgressRecorder : public IBindStatusCallback {
 public:
-    bool cancel = true;
-    std::atomic<int> data_reports{0};
+    enum class Cancel { kNever, kAtFirstReport, kAtFirstData };
+    explicit ProgressRecorder(Cancel cancel) : cancel_(cancel) {}
+
     std::vector<ULONG> statuses;
-    ULONG last_progress = 0, last_max = 0;
+    std::vector<ULONG> progress;
+    ULONG last_max = 0;
+    int data_reports = 0;
+    bool on_other_thread = false;
+
+    size_t Count(ULONG status) const {
+        return static_cast<size_t>(std::count(statuses.begin(), statuses.end(), status));
+    }
+
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (iid == IID_IUnknown || iid == IID_IBindStatusCallback) {
             *out = static_cast<IBindStatusCallback*>(this);
@@ -131,14 +154,17 @@ public:
     HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG max, ULONG status,
+    HRESULT STDMETHODCALLTYPE OnProgress(ULONG value, ULONG max, ULONG status,
                                          LPCWSTR) override {
+        if (GetCurrentThreadId() != thread_) on_other_thread = true;
         statuses.push_back(status);
-        last_progress = progress;
+        progress.push_back(value);
         last_max = max;
-        if (status == BINDSTATUS_BEGINDOWNLOADDATA || status == BINDSTATUS_DOWNLOADINGDATA) {
-            ++data_reports;
-            if (cancel) return E_ABORT;
+        const bool data =
+            status == BINDSTATUS_BEGINDOWNLOADDATA || status == BINDSTATUS_DOWNLOADINGDATA;
+        if (data) ++data_reports;
+        if (cancel_ == Cancel::kAtFirstReport || (cancel_ == Cancel::kAtFirstData && data)) {
+            return E_ABORT;
         }
         return S_OK;
     }
@@ -148,29 +174,198 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
+
+private:
+    const Cancel cancel_;
+    const DWORD thread_ = GetCurrentThreadId();
 };
+
+// A body the loopback server sends in pieces of `piece` bytes, one every `interval_ms`.
+Response Slow(const std::string& body, size_t piece, DWORD interval_ms) {
+    Response response;
+    response.body = body;
+    response.slow_piece = piece;
+    response.slow_interval_ms = interval_ms;
+    return response;
+}
 
 TEST_F(Downloads, ProgressCallbackThatCancelsStopsTheDownload) {
     const std::string body = Body(8 * 1024 * 1024);
     server.Serve("/setup.exe", body);
-    CancelingCallback callback;
+    ProgressRecorder callback(ProgressRecorder::Cancel::kAtFirstData);
     EXPECT_FALSE(DownloadToFile(server.Url("/setup.exe"), temp.File("setup.exe"), &callback));
-    EXPECT_EQ(callback.data_reports.load(), 1);
+    EXPECT_EQ(callback.data_reports, 1);
+    EXPECT_EQ(callback.statuses.back(), static_cast<ULONG>(BINDSTATUS_BEGINDOWNLOADDATA));
     EXPECT_FALSE(PathExists(temp.File("setup.exe")));  // no partial installer left to run
 }
 
 TEST_F(Downloads, ProgressRunsFromBeginToEndAgainstTheAnnouncedSize) {
     const std::string body = Body(200000);
     server.Serve("/offer.exe", body);
-    CancelingCallback callback;
-    callback.cancel = false;
+    ProgressRecorder callback(ProgressRecorder::Cancel::kNever);
     ASSERT_TRUE(DownloadToFile(server.Url("/offer.exe"), temp.File("offer.exe"), &callback));
-    ASSERT_GE(callback.statuses.size(), 3u);
-    EXPECT_EQ(callback.statuses.front(), static_cast<ULONG>(BINDSTATUS_BEGINDOWNLOADDATA));
-    EXPECT_EQ(callback.statuses[1], static_cast<ULONG>(BINDSTATUS_DOWNLOADINGDATA));
-    EXPECT_EQ(callback.statuses.back(), static_cast<ULONG>(BINDSTATUS_ENDDOWNLOADDATA));
-    EXPECT_EQ(callback.last_progress, body.size());
+    // Connecting reports, if any, come first; then the data reports, begun once and ended once.
+    std::vector<ULONG> data = callback.statuses;
+    data.erase(data.begin(), std::find_if(data.begin(), data.end(), [](ULONG status) {
+                   return status != BINDSTATUS_CONNECTING;
+               }));
+    ASSERT_GE(data.size(), 3u);
+    EXPECT_EQ(data.front(), static_cast<ULONG>(BINDSTATUS_BEGINDOWNLOADDATA));
+    EXPECT_EQ(data[1], static_cast<ULONG>(BINDSTATUS_DOWNLOADINGDATA));
+    EXPECT_EQ(data.back(), static_cast<ULONG>(BINDSTATUS_ENDDOWNLOADDATA));
+    EXPECT_EQ(callback.Count(BINDSTATUS_BEGINDOWNLOADDATA), 1u);
+    EXPECT_EQ(callback.Count(BINDSTATUS_ENDDOWNLOADDATA), 1u);
+    EXPECT_EQ(callback.progress.back(), body.size());
     EXPECT_EQ(callback.last_max, body.size());
+    EXPECT_FALSE(callback.on_other_thread);
+}
+
+TEST_F(Downloads, SlowTransferIsReportedThroughoutOnTheCallingThread) {
+    // 80 000 bytes in 2 000-byte pieces every 50 ms: about 40 KB/s for 2 s. Reports every
+    // 100 ms make about twenty; reads of a large block would make two or three.
+    const std::string body = Body(80000);
+    server.Serve("/slow.exe", Slow(body, 2000, 50));
+    ProgressRecorder callback(ProgressRecorder::Cancel::kNever);
+    ASSERT_TRUE(DownloadToFile(server.Url("/slow.exe"), temp.File("slow.exe"), &callback));
+    EXPECT_TRUE(ReadTextFile(temp.File("slow.exe")).value_or("") == body);
+    EXPECT_GE(callback.Count(BINDSTATUS_DOWNLOADINGDATA), 10u);
+    EXPECT_FALSE(callback.on_other_thread);  // it dispatches that thread's window messages
+
+    // The count follows the transfer: it never goes back, and many reports fall between the
+    // start and the end.
+    EXPECT_TRUE(std::is_sorted(callback.progress.begin(), callback.progress.end()));
+    std::vector<ULONG> between;
+    for (ULONG value : callback.progress) {
+        if (value > 0 && value < body.size()) between.push_back(value);
+    }
+    between.erase(std::unique(between.begin(), between.end()), between.end());
+    EXPECT_GE(between.size(), 5u);
+}
+
+TEST_F(Downloads, ServerSlowToAnswerIsReportedAsConnecting) {
+    Response late;
+    late.body = "logo";
+    late.delay_ms = 1500;
+    server.Serve("/late.bmp", late);
+    ProgressRecorder callback(ProgressRecorder::Cancel::kNever);
+    ASSERT_TRUE(DownloadToFile(server.Url("/late.bmp"), temp.File("late.bmp"), &callback));
+    EXPECT_EQ(ReadTextFile(temp.File("late.bmp")).value_or(""), "logo");
+    EXPECT_GE(callback.Count(BINDSTATUS_CONNECTING), 5u);
+    ASSERT_FALSE(callback.statuses.empty());
+    EXPECT_EQ(callback.statuses.front(), static_cast<ULONG>(BINDSTATUS_CONNECTING));
+    EXPECT_EQ(callback.Count(BINDSTATUS_ENDDOWNLOADDATA), 1u);
+}
+
+TEST_F(Downloads, CancelAtTheFirstReportClosesTheConnectionAndLeavesNoFile) {
+    // The body would take about 2 s; the first report comes at about 100 ms.
+    const std::string body = Body(80000);
+    server.Serve("/slow.exe", Slow(body, 2000, 50));
+    const std::string path = temp.File("slow.exe");
+    ASSERT_TRUE(WriteTextFile(path, "an older download"));
+    ProgressRecorder callback(ProgressRecorder::Cancel::kAtFirstReport);
+    EXPECT_FALSE(DownloadToFile(server.Url("/slow.exe"), path, &callback));
+    EXPECT_EQ(callback.statuses.size(), 1u);  // nothing is reported after the refusal
+    EXPECT_FALSE(PathExists(path));
+
+    ASSERT_TRUE(server.WaitForOutcomes(1, 10000));
+    const auto outcome = server.Outcomes()[0];
+    EXPECT_TRUE(outcome.client_closed);
+    EXPECT_FALSE(outcome.complete);
+    EXPECT_LT(outcome.body_sent, body.size());
+}
+
+TEST_F(Downloads, CancelWhileTheServerIsSlowToAnswerLeavesNoFile) {
+    Response late;
+    late.body = Body(1000);
+    late.delay_ms = 1500;
+    server.Serve("/late.exe", late);
+    ProgressRecorder callback(ProgressRecorder::Cancel::kAtFirstReport);
+    EXPECT_FALSE(DownloadToFile(server.Url("/late.exe"), temp.File("late.exe"), &callback));
+    ASSERT_EQ(callback.statuses.size(), 1u);
+    EXPECT_EQ(callback.statuses[0], static_cast<ULONG>(BINDSTATUS_CONNECTING));
+    EXPECT_FALSE(PathExists(temp.File("late.exe")));
+    // A later download in the same process is not disturbed by the one given up.
+    server.Serve("/next.exe", "next");
+    EXPECT_TRUE(DownloadToFile(server.Url("/next.exe"), temp.File("next.exe")));
+    EXPECT_EQ(ReadTextFile(temp.File("next.exe")).value_or(""), "next");
+}
+
+size_t ThreadsOfThisProcess() {
+    size_t count = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    THREADENTRY32 entry = {sizeof(entry)};
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
+// The open handles of the kinds a download opens: its thread, its file and its connection's
+// socket (a file to the system). Other kinds come and go with the test's own machinery (the
+// loopback server's locks create events when first contended). Wine's GetProcessHandleCount
+// always gives 0, so the handle values are asked after one by one; both systems hand out the
+// lowest free value, which in a process of this size stays far below 0x1000.
+size_t OpenThreadAndFileHandles() {
+    typedef LONG(WINAPI * QueryObject)(HANDLE, int, void*, ULONG, ULONG*);
+    const auto query = reinterpret_cast<QueryObject>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryObject")));
+    size_t count = 0;
+    for (ULONG_PTR value = 4; value < 0x1000; value += 4) {
+        const HANDLE handle = reinterpret_cast<HANDLE>(value);
+        DWORD flags;
+        if (!GetHandleInformation(handle, &flags)) continue;
+        union {
+            UNICODE_STRING name;  // ObjectTypeInformation begins with the type's name
+            char space[1024];
+        } type = {};
+        if (query(handle, 2, &type, sizeof(type), nullptr) < 0 || !type.name.Buffer) continue;
+        const std::wstring name(type.name.Buffer, type.name.Length / sizeof(wchar_t));
+        if (name == L"File" || name == L"Thread") ++count;
+    }
+    return count;
+}
+
+TEST_F(Downloads, NoHandleOrThreadOutlivesADownload) {
+    // Every way a file download ends: complete, error status, refused, cut off, cancelled at
+    // once, cancelled mid-transfer and cancelled while the server has not answered.
+    server.Serve("/ok.bin", Body(100000));
+    server.Serve("/cut.bin", Truncated(Body(100000), 5000));
+    server.Serve("/slow.bin", Slow(Body(40000), 2000, 50));
+    Response late;
+    late.body = "late";
+    late.delay_ms = 300;
+    server.Serve("/late.bin", late);
+    const auto download_every_way = [&] {
+        ProgressRecorder keep(ProgressRecorder::Cancel::kNever);
+        EXPECT_TRUE(DownloadToFile(server.Url("/ok.bin"), temp.File("ok.bin"), &keep));
+        EXPECT_TRUE(DownloadToFile(server.Url("/slow.bin"), temp.File("slow.bin"), &keep));
+        EXPECT_FALSE(DownloadToFile(server.Url("/missing.bin"), temp.File("m.bin"), &keep));
+        EXPECT_FALSE(DownloadToFile(RefusedUrl("/ok.bin"), temp.File("r.bin"), &keep));
+        EXPECT_FALSE(DownloadToFile(server.Url("/cut.bin"), temp.File("c.bin"), &keep));
+        ProgressRecorder at_once(ProgressRecorder::Cancel::kAtFirstReport);
+        EXPECT_FALSE(DownloadToFile(server.Url("/slow.bin"), temp.File("s1.bin"), &at_once));
+        ProgressRecorder at_data(ProgressRecorder::Cancel::kAtFirstData);
+        EXPECT_FALSE(DownloadToFile(server.Url("/slow.bin"), temp.File("s2.bin"), &at_data));
+        ProgressRecorder connecting(ProgressRecorder::Cancel::kAtFirstReport);
+        EXPECT_FALSE(DownloadToFile(server.Url("/late.bin"), temp.File("l.bin"), &connecting));
+        EXPECT_TRUE(server.WaitConnectionsClosed(10000));
+    };
+    download_every_way();  // the internet client sets itself up on first use
+    const size_t handles_before = OpenThreadAndFileHandles();
+    const size_t threads_before = ThreadsOfThisProcess();
+    for (int round = 0; round < 2; ++round) download_every_way();
+    // Whatever the server's side or the internet client lets go of a moment later has time to
+    // go; a leak never settles.
+    WaitUntil(
+        [&] {
+            return OpenThreadAndFileHandles() == handles_before &&
+                   ThreadsOfThisProcess() == threads_before;
+        },
+        5000);
+    EXPECT_EQ(OpenThreadAndFileHandles(), handles_before);
+    EXPECT_EQ(ThreadsOfThisProcess(), threads_before);
 }
 
 TEST_F(Downloads, ReplacingTouchesTheDestinationOnlyOnSuccess) {

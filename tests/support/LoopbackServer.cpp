@@ -150,7 +150,7 @@ size_t LoopbackServer::RequestCount() const {
 
 bool LoopbackServer::WaitForRequests(size_t count, DWORD timeout_ms) const {
     std::unique_lock<std::mutex> lock(mutex_);
-    return request_arrived_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+    return state_changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
                                      [&] { return requests_.size() >= count; });
 }
 
@@ -181,17 +181,71 @@ void LoopbackServer::AcceptLoop() {
             continue;
         }
         std::lock_guard<std::mutex> lock(mutex_);
-        connections_.emplace_back([this, client] { HandleConnection(client); });
+        ++open_connections_;
+        connections_.emplace_back([this, client] {
+            HandleConnection(client);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                --open_connections_;
+            }
+            state_changed_.notify_all();
+        });
     }
 }
 
-bool LoopbackServer::SleepUnlessStopping(DWORD ms) const {
+LoopbackServer::Wait LoopbackServer::WaitWatching(SOCKET client, DWORD ms) const {
     const DWORD start = GetTickCount();
-    while (GetTickCount() - start < ms) {
-        if (stopping_) return false;
-        Sleep(10);
+    for (;;) {
+        if (stopping_) return Wait::kStopping;
+        const DWORD waited = GetTickCount() - start;
+        if (waited >= ms) return Wait::kElapsed;
+        // The client sends nothing after its request: the socket turns readable only when the
+        // client closes (or resets) the connection.
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(client, &readable);
+        const DWORD slice = std::min<DWORD>(ms - waited, 10);
+        timeval timeout = {0, static_cast<long>(slice * 1000)};
+        const int ready = select(0, &readable, nullptr, nullptr, &timeout);
+        if (ready == SOCKET_ERROR) return Wait::kClientClosed;
+        if (ready > 0) {
+            char scratch[512];
+            const int got = recv(client, scratch, sizeof(scratch), 0);
+            if (got <= 0) return Wait::kClientClosed;
+        }
     }
-    return !stopping_;
+}
+
+void LoopbackServer::Record(Outcome outcome) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        outcomes_.push_back(std::move(outcome));
+    }
+    state_changed_.notify_all();
+}
+
+bool LoopbackServer::WaitConnectionsClosed(DWORD timeout_ms) {
+    std::vector<std::thread> finished;
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (!state_changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                                       [&] { return open_connections_ == 0; }))
+            return false;
+        finished.swap(connections_);
+    }
+    for (std::thread& connection : finished) connection.join();
+    return true;
+}
+
+std::vector<LoopbackServer::Outcome> LoopbackServer::Outcomes() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return outcomes_;
+}
+
+bool LoopbackServer::WaitForOutcomes(size_t count, DWORD timeout_ms) const {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return state_changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                                     [&] { return outcomes_.size() >= count; });
 }
 
 void LoopbackServer::HandleConnection(SOCKET client) {
@@ -250,15 +304,22 @@ void LoopbackServer::HandleConnection(SOCKET client) {
         response = found != responses_.end() ? found->second : default_response_;
         requests_.push_back(request);
     }
-    request_arrived_.notify_all();
+    state_changed_.notify_all();
 
-    if (response.delay_ms && !SleepUnlessStopping(response.delay_ms)) {
+    Outcome outcome;
+    outcome.path = request.path;
+    const auto finish = [&](Wait ended) {
+        outcome.client_closed = ended == Wait::kClientClosed;
+        Record(std::move(outcome));
         closesocket(client);
-        return;
+    };
+    if (response.delay_ms) {
+        const Wait waited = WaitWatching(client, response.delay_ms);
+        if (waited != Wait::kElapsed) return finish(waited);
     }
     if (response.drop) {
-        closesocket(client);
-        return;
+        outcome.complete = true;
+        return finish(Wait::kElapsed);
     }
     std::string header = "HTTP/1.1 " + std::to_string(response.status) + " " + Reason(response.status) +
                          "\r\nContent-Type: " + response.content_type +
@@ -266,15 +327,28 @@ void LoopbackServer::HandleConnection(SOCKET client) {
                          "\r\nCache-Control: no-cache\r\nConnection: close\r\n";
     for (const auto& extra : response.headers) header += extra.first + ": " + extra.second + "\r\n";
     header += "\r\n";
-    const size_t body_size = std::min(response.body.size(), response.truncate_after);
-    if (SendAll(client, header.data(), header.size()) && request.method != "HEAD") {
-        SendAll(client, response.body.data(), body_size);
+    if (!SendAll(client, header.data(), header.size())) return finish(Wait::kClientClosed);
+    const size_t body_size =
+        request.method == "HEAD" ? 0 : std::min(response.body.size(), response.truncate_after);
+    const size_t piece =
+        response.slow_piece && response.slow_interval_ms ? response.slow_piece : body_size;
+    while (outcome.body_sent < body_size) {
+        if (piece < body_size) {
+            const Wait waited = WaitWatching(client, response.slow_interval_ms);
+            if (waited != Wait::kElapsed) return finish(waited);
+        }
+        const size_t size = std::min(piece, body_size - outcome.body_sent);
+        if (!SendAll(client, response.body.data() + outcome.body_sent, size)) {
+            return finish(Wait::kClientClosed);
+        }
+        outcome.body_sent += size;
     }
+    outcome.complete = true;
     shutdown(client, SD_SEND);
     // Let the client read everything before the socket goes away.
     while (recv(client, buffer, sizeof(buffer), 0) > 0) {
     }
-    closesocket(client);
+    finish(Wait::kElapsed);
 }
 
 }  // namespace testsupport

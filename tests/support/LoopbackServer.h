@@ -1,8 +1,9 @@
 #pragma once
 // A small HTTP server on 127.0.0.1 that stands in for the vendor's servers. It answers each
-// path with a chosen response (status, body, delay, a body cut off mid-transfer, or a dropped
-// connection) and records every request, so that tests can assert both what was sent and that
-// nothing was sent.
+// path with a chosen response (status, body, delay, a body sent slowly or cut off mid-transfer,
+// or a dropped connection) and records every request, so that tests can assert both what was
+// sent and that nothing was sent, and how each answer ended (sent in full, or the client closed
+// the connection first).
 #include <winsock2.h>
 #include <windows.h>
 
@@ -38,6 +39,18 @@ public:
         DWORD delay_ms = 0;                   // wait this long before answering
         size_t truncate_after = std::string::npos;  // announce the whole body, send only this much
         bool drop = false;                    // close the connection without answering
+        // Slow mode: the body goes out in pieces of this many bytes, each after a pause of
+        // slow_interval_ms (0: all at once).
+        size_t slow_piece = 0;
+        DWORD slow_interval_ms = 0;
+    };
+
+    // How the answer to one request ended, recorded when its connection is closed.
+    struct Outcome {
+        std::string path;
+        size_t body_sent = 0;        // body bytes handed to the connection
+        bool complete = false;       // everything the response was to send went out
+        bool client_closed = false;  // the client closed the connection before that
     };
 
     LoopbackServer();  // listens on an ephemeral port at once
@@ -61,24 +74,37 @@ public:
     bool WaitForRequests(size_t count, DWORD timeout_ms) const;
     void ClearRequests();
 
+    // Waits until every connection accepted so far has been closed and lets go of its thread,
+    // so that the server holds no handle for it; false when the time ran out first.
+    bool WaitConnectionsClosed(DWORD timeout_ms);
+
+    std::vector<Outcome> Outcomes() const;
+    // Waits until `count` answers have ended; false when the time ran out first.
+    bool WaitForOutcomes(size_t count, DWORD timeout_ms) const;
+
     // A loopback port on which nothing listens: connections to it are refused.
     static unsigned short UnusedPort();
 
 private:
     void AcceptLoop();
     void HandleConnection(SOCKET client);
-    bool SleepUnlessStopping(DWORD ms) const;
+    enum class Wait { kElapsed, kClientClosed, kStopping };
+    // Waits `ms`, watching for the client closing the connection and for the server stopping.
+    Wait WaitWatching(SOCKET client, DWORD ms) const;
+    void Record(Outcome outcome);
 
     SOCKET listener_ = INVALID_SOCKET;
     unsigned short port_ = 0;
     std::atomic<bool> stopping_{false};
     std::thread acceptor_;
     mutable std::mutex mutex_;
-    mutable std::condition_variable request_arrived_;
+    mutable std::condition_variable state_changed_;
     std::map<std::string, Response> responses_;
     Response default_response_;
     std::vector<Request> requests_;
+    std::vector<Outcome> outcomes_;
     std::vector<std::thread> connections_;
+    size_t open_connections_ = 0;
 };
 
 }  // namespace testsupport

@@ -14,8 +14,11 @@ std::string DownloadToTempFile(const std::string& file_name, const std::string& 
 
 // Removes the URL from the browser cache and downloads it to the path. True only for a
 // successful HTTP status and a complete body; on failure no file is left at the path. The
-// callback (may be null) receives OnProgress with BINDSTATUS_BEGINDOWNLOADDATA,
-// _DOWNLOADINGDATA and _ENDDOWNLOADDATA and cancels by returning a failure (E_ABORT).
+// callback (may be null) is called on the calling thread at least every 100 ms while the
+// download runs: OnProgress with BINDSTATUS_CONNECTING until the answer is in, then
+// BINDSTATUS_BEGINDOWNLOADDATA once, _DOWNLOADINGDATA with the bytes received so far, and
+// _ENDDOWNLOADDATA after a complete body. A failing OnProgress (E_ABORT) cancels: the download
+// ends without another report and the connection is closed.
 bool DownloadToFile(const std::string& url, const std::string& path,
                     IBindStatusCallback* progress = nullptr);
 
