@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "updater/platform/Registry.h"
-#include "updater/framework/WinApp.h"
+#include "updater/platform/ResourceModule.h"
 #include "updater/platform/BasicHelpers.h"
 
 namespace {
@@ -128,7 +128,7 @@ std::string LanguageModulePathBeside(const std::string& program_path) {
 
 BYTE FontCharset() {
     char text[64];
-    framework::LoadResString(10086, text, sizeof(text));
+    LoadModuleString(10086, text, sizeof(text));
     if (!text[0]) return DEFAULT_CHARSET;
     unsigned value = 0;
     for (const char* digit = text; *digit >= '0' && *digit <= '9'; ++digit) {

@@ -1,21 +1,15 @@
 #include "updater/framework/WinApp.h"
 
-#include <string>
-
-namespace {
-HINSTANCE g_resource_handle = nullptr;
-}
+#include "updater/platform/ResourceModule.h"
 
 CWinApp::CWinApp() = default;
 CWinApp::~CWinApp() = default;
 
 namespace framework {
 
-HINSTANCE ResourceHandle() {
-    return g_resource_handle ? g_resource_handle : GetModuleHandleA(nullptr);
-}
+HINSTANCE ResourceHandle() { return ResourceModule(); }
 
-void SetResourceHandle(HINSTANCE module) { g_resource_handle = module; }
+void SetResourceHandle(HINSTANCE module) { SetResourceModule(module); }
 
 int RunApplication(CWinApp& app) {
     // A start that throws ends like a failed one: ExitInstance still runs and gives the code.
@@ -37,10 +31,7 @@ int RunApplication(CWinApp& app) {
 }
 
 const char* LoadResString(UINT id, char* buffer, int size) {
-    if (size <= 0) return buffer;
-    buffer[0] = '\0';
-    LoadStringA(ResourceHandle(), id, buffer, size);
-    return buffer;
+    return LoadModuleString(id, buffer, size);
 }
 
 }  // namespace framework

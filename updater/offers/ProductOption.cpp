@@ -6,7 +6,7 @@
 
 #include "resources/ResourceIds.h"
 #include "updater/platform/Registry.h"
-#include "updater/framework/WinApp.h"
+#include "updater/platform/ResourceModule.h"
 #include "updater/offers/SetupOptionIni.h"
 
 namespace {
@@ -15,7 +15,7 @@ const char kAntiPhishingValue[] = "PhishingAlarm2";
 
 std::string ResString(UINT id) {
     char text[1024];
-    return framework::LoadResString(id, text, sizeof(text));
+    return LoadModuleString(id, text, sizeof(text));
 }
 
 bool MajorVersionAbove5() {

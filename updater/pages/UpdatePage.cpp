@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "updater/framework/WinApp.h"
+#include "updater/platform/ResourceModule.h"
 #include "updater/pages/ImageButton.h"
 
 CUpdatePage::CUpdatePage(UINT template_id)
@@ -43,10 +43,7 @@ bool CUpdatePage::SetUpButton(ImageButton& button, int id, WORD normal, WORD pre
     return true;
 }
 
-std::string ResString(UINT id) {
-    char text[1024];
-    return framework::LoadResString(id, text, sizeof(text));
-}
+std::string ResString(UINT id) { return ModuleString(id); }
 
 std::string FormatResString(UINT id, const std::string& first, const std::string& second) {
     // The module's text is a format with "%s" placeholders; anything else it might contain is
