@@ -62,6 +62,10 @@ protected:
     void TearDown() override {
         SetEnvironmentVariableA("OFFER_SETUP_RECORD", nullptr);
         SetEnvironmentVariableA("OFFER_SETUP_EXIT", nullptr);
+        // The offers wait for the setups they start; one that was left running ends here.
+        ProcessOwner setups;
+        for (const std::string& file : offer_files) setups.OwnCopiesOf(file);
+        setups.EndAll();
         for (const std::string& file : offer_files) DeleteFileA(file.c_str());
     }
     // A product of the suite that is installed in the given version.

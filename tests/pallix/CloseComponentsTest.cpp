@@ -18,6 +18,16 @@ protected:
     std::string Recording() { return " --record " + Quote(record); }
 };
 
+// The moment a process that has ended ended, in milliseconds of the system clock.
+std::optional<ULONGLONG> EndedAt(HANDLE process) {
+    FILETIME created, ended, kernel, user;
+    if (WaitForSingleObject(process, 0) != WAIT_OBJECT_0 ||
+        !GetProcessTimes(process, &created, &ended, &kernel, &user)) {
+        return std::nullopt;
+    }
+    return ((static_cast<ULONGLONG>(ended.dwHighDateTime) << 32) | ended.dwLowDateTime) / 10000;
+}
+
 }  // namespace
 
 TEST_F(CloseComponents, EachSwitchPostsItsCodeToItsWindowOnly) {
@@ -46,19 +56,31 @@ TEST_F(CloseComponents, EachSwitchPostsItsCodeToItsWindowOnly) {
         EXPECT_EQ(RunPallix(component.switch_text, &elapsed), std::optional<DWORD>(0));
         EXPECT_EQ(running.Wait(3000), std::optional<DWORD>(kOrderlyExit));
         EXPECT_EQ(Record(), component.expected);
-        EXPECT_LT(elapsed, 10000u);
+        // The component ended by itself: Pallix was not kept for its time limit.
+        EXPECT_LT(elapsed, kComponentWaitMs / 2);
     }
 }
 
 TEST_F(CloseComponents, NothingRunningMeansNoWait) {
-    for (const char* switch_text :
-         {"-closegrelby", "-closescourel", "-closemediadownloader", "-closedownloadmanager",
-          "-closedictionary", "-closesimplejoin", "-closetwitter", "-closedaemon",
-          "-closeallbrowser", "-uninstall"}) {
-        SCOPED_TRACE(switch_text);
+    // With nothing to find, the only waits a switch could make are for processes: a component's
+    // or daemon's 20000 ms, or a browser's 5000 ms.
+    const std::pair<const char*, DWORD> switches[] = {
+        {"-closegrelby", kComponentWaitMs},
+        {"-closescourel", kComponentWaitMs},
+        {"-closemediadownloader", kComponentWaitMs},
+        {"-closedownloadmanager", kComponentWaitMs},
+        {"-closedictionary", kComponentWaitMs},
+        {"-closesimplejoin", kComponentWaitMs},
+        {"-closetwitter", kComponentWaitMs},
+        {"-closedaemon", kComponentWaitMs},
+        {"-closeallbrowser", kBrowserWaitMs},
+        {"-uninstall", kComponentWaitMs},
+    };
+    for (const auto& entry : switches) {
+        SCOPED_TRACE(entry.first);
         DWORD elapsed = 0;
-        EXPECT_EQ(RunPallix(switch_text, &elapsed), std::optional<DWORD>(0));
-        EXPECT_LT(elapsed, 2500u);
+        EXPECT_EQ(RunPallix(entry.first, &elapsed), std::optional<DWORD>(0));
+        EXPECT_LT(elapsed, entry.second / 2);
     }
 }
 
@@ -104,41 +126,51 @@ TEST_F(CloseComponents, DaemonWithAnotherTitleIsNotADaemon) {
 
 TEST_F(CloseComponents, OnlyTheRunningDaemonAndItsMutexAreWaitedFor) {
     // The first daemon's mutex is held here: waiting for it would cost 3000 ms.
-    HANDLE first_mutex = CreateMutexA(nullptr, TRUE, "WendleMutex");
-    ASSERT_NE(first_mutex, nullptr);
+    HeldMutex first_mutex("WendleMutex");
+    ASSERT_TRUE(first_mutex.held());
     Process second;
     ASSERT_TRUE(StartDoubleCopy(second, folder, "daemon2.exe",
                             "--class WendleDaemonClassA --mutex WendleMutexA --close-on 0x1001 "
                             "--exit-delay 500" +
                                 Recording()));
-    DWORD elapsed = 0;
-    EXPECT_EQ(RunPallix("-closedaemon further words", &elapsed), std::optional<DWORD>(0));
+    Process pallix;
+    ASSERT_TRUE(pallix.Start(Quote(PallixPath()) + " -closedaemon further words"));
+    EXPECT_EQ(pallix.Wait(60000), std::optional<DWORD>(0));
     EXPECT_EQ(second.Wait(1000), std::optional<DWORD>(kOrderlyExit));
     EXPECT_EQ(Record(), "8100 1 1\r\n8100 1001 1\r\n");
-    EXPECT_GE(elapsed, 400u);
-    EXPECT_LT(elapsed, 2500u);
-    ReleaseMutex(first_mutex);
-    CloseHandle(first_mutex);
+    // Measured from the daemon's end, so that how long Pallix takes to start does not count.
+    const auto pallix_end = EndedAt(pallix.handle());
+    const auto daemon_end = EndedAt(second.handle());
+    ASSERT_TRUE(pallix_end && daemon_end);
+    // The running daemon was waited for ...
+    EXPECT_GE(*pallix_end, *daemon_end);
+    // ... and the held mutex of the daemon that does not run was not.
+    EXPECT_LT(*pallix_end - *daemon_end, kMutexWaitMs / 2);
 }
 
 TEST_F(CloseComponents, BothDaemonsAreAskedBeforeEitherIsWaitedFor) {
     Process first, second;
     ASSERT_TRUE(StartDoubleCopy(first, folder, "daemon1.exe",
                             "--class WendleDaemonClass --mutex WendleMutex --close-on 0x1001 "
-                            "--exit-delay 1500" +
+                            "--exit-delay 3000" +
                                 Recording()));
+    // The second daemon notes whether the first one's window was still there when its own
+    // close message came: it is, for the first daemon takes 3000 ms to end.
     ASSERT_TRUE(StartDoubleCopy(second, folder, "daemon2.exe",
                             "--class WendleDaemonClassA --mutex WendleMutexA --close-on 0x1001 "
-                            "--exit-delay 1500" +
+                            "--exit-delay 1500 --note-window WendleDaemonClass" +
                                 Recording()));
-    DWORD elapsed = 0;
-    EXPECT_EQ(RunPallix("-closedaemon", &elapsed), std::optional<DWORD>(0));
+    EXPECT_EQ(RunPallix("-closedaemon"), std::optional<DWORD>(0));
     EXPECT_EQ(first.Wait(1000), std::optional<DWORD>(kOrderlyExit));
     EXPECT_EQ(second.Wait(1000), std::optional<DWORD>(kOrderlyExit));
-    // Shut down side by side: well under the two delays one after the other.
-    EXPECT_LT(elapsed, 2900u);
     const std::string lines = Record();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 4) << lines;
+    size_t asked_while_first_ran = 0;
+    for (size_t at = lines.find(" WendleDaemonClass=open\r\n"); at != std::string::npos;
+         at = lines.find(" WendleDaemonClass=open\r\n", at + 1)) {
+        ++asked_while_first_ran;
+    }
+    EXPECT_EQ(asked_while_first_ran, 2u) << lines;
 }
 
 TEST_F(CloseComponents, UninstallClosesTheComponentsInItsOrder) {
@@ -219,5 +251,5 @@ TEST(CloseComponentWindow, StaleOrOwnWindowsCostNoWait) {
     // A window that went away between finding and closing has no owner to wait for.
     pallix::CloseComponentWindow(own, 0x5001);
     pallix::CloseComponentWindow(nullptr, 0x5001);
-    EXPECT_LT(GetTickCount() - start, 1000u);
+    EXPECT_LT(GetTickCount() - start, kComponentWaitMs / 2);
 }

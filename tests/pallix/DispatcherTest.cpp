@@ -128,7 +128,8 @@ TEST_F(Dispatch, HugeOrOddCommandLinesEndAtOnceWithZero) {
     while (huge.size() < 30000) huge += " \"quoted words\" plain";
     DWORD elapsed = 0;
     EXPECT_EQ(RunPallix(huge, &elapsed), std::optional<DWORD>(0));
-    EXPECT_LT(elapsed, 10000u);
+    // Nothing runs to be closed: the run ends without the component's time limit.
+    EXPECT_LT(elapsed, kComponentWaitMs / 2);
     EXPECT_EQ(RunPallix(std::string(32000, 'x')), std::optional<DWORD>(0));
     EXPECT_EQ(RunPallix("\"-closegrelby"), std::optional<DWORD>(0));  // unbalanced quote
     EXPECT_EQ(RunPallix("\"\" \"\" \"\""), std::optional<DWORD>(0));

@@ -17,6 +17,13 @@ inline std::string PallixPath() {
 
 constexpr DWORD kOrderlyExit = 7;  // the doubles' own exit code; TerminateProcess gives 0
 
+// Pallix's waits: for a component's or daemon's process after its close message, for a daemon's
+// mutex, and for each remaining browser process. A test that must show that no wait happened
+// compares against half of the wait that would have happened, never against a tighter figure.
+constexpr DWORD kComponentWaitMs = 20000;
+constexpr DWORD kMutexWaitMs = 3000;
+constexpr DWORD kBrowserWaitMs = 5000;
+
 // Runs Pallix with the arguments and returns its exit code (nullopt when it did not end within
 // the limit). elapsed_ms receives the run time.
 inline std::optional<DWORD> RunPallix(const std::string& arguments, DWORD* elapsed_ms = nullptr,

@@ -156,25 +156,19 @@ TEST(RunIe, StartsTheRegisteredBrowserWithTheQuotedPathAndTheArgument) {
     ScopedRegValue restore(HKEY_CLASSES_ROOT, key, "");
     SetRegString(HKEY_CLASSES_ROOT, key, "", "\"" + browser + "\" %1");
 
+    // The browsers Pallix starts; they stay open until asked, so each round ends its own.
+    ProcessOwner started;
     const std::string recorded = browser + ".cmdline.txt";
     auto started_with = [&](const std::string& arguments) -> std::optional<std::string> {
         DeleteFileA(recorded.c_str());
-        if (RunPallix(arguments) != std::optional<DWORD>(0)) return std::nullopt;
-        if (!WaitUntil([&] { return PathExists(recorded); }, 10000)) return std::nullopt;
-        Sleep(200);
-        auto text = ReadTextFile(recorded);
-        // The browser double stays open until asked; end it for the next round.
-        for (HWND frame = FindWindowA("IEFrame", nullptr); frame;
-             frame = FindWindowA("IEFrame", nullptr)) {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(frame, &pid);
-            HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
-            if (!process) break;
-            TerminateProcess(process, 0);
-            WaitForSingleObject(process, 5000);
-            CloseHandle(process);
-        }
-        return text;
+        const auto code = RunPallix(arguments);
+        // Pallix has started the browser before it ends: it runs by now, record or not.
+        started.OwnCopiesOf(browser);
+        auto record = WaitForStartRecord(recorded, 10000);
+        if (record) started.Own(record->pid, browser);
+        started.EndAll();
+        if (code != std::optional<DWORD>(0) || !record) return std::nullopt;
+        return record->command_line;
     };
     EXPECT_EQ(started_with("-runie http://start.example/"),
               std::optional<std::string>("\"" + browser + "\" http://start.example/"));
@@ -186,7 +180,7 @@ TEST(RunIe, StartsTheRegisteredBrowserWithTheQuotedPathAndTheArgument) {
     SetRegString(HKEY_CLASSES_ROOT, key, "", browser + " %1");
     DeleteFileA(recorded.c_str());
     EXPECT_EQ(RunPallix("-runie http://start.example/"), std::optional<DWORD>(0));
-    Sleep(1000);
+    EXPECT_EQ(started.OwnCopiesOf(browser), 0u);
     EXPECT_FALSE(PathExists(recorded));
 }
 
@@ -208,19 +202,19 @@ TEST(Integrity, LevelsReadAsHighWhereTheyCannotBeRead) {
 TEST(Integrity, LaunchAtEqualLevelsStartsThePlainWay) {
     TempDir folder;
     ASSERT_TRUE(CopyInto(Join(DoublesDir(), "iexplore.exe"), folder.path()));
-    const std::wstring browser = [&] {
-        const std::string path = folder.File("iexplore.exe");
-        return std::wstring(path.begin(), path.end());
-    }();
-    EXPECT_EQ(pallix::LaunchAtShellIntegrity(browser, L"\"" + browser + L"\" --tabs 0 plain"),
-              S_OK);
-    const std::string recorded = folder.File("iexplore.exe.cmdline.txt");
-    EXPECT_TRUE(WaitUntil([&] { return PathExists(recorded); }, 10000));
-    for (HWND frame = FindWindowA("IEFrame", nullptr); frame;
-         frame = FindWindowA("IEFrame", nullptr)) {
-        PostMessageA(frame, WM_CLOSE, 0, 0);
-        Sleep(200);
-    }
+    const std::string path = folder.File("iexplore.exe");
+    const std::wstring browser(path.begin(), path.end());
+    ProcessOwner started;
+    const HRESULT result =
+        pallix::LaunchAtShellIntegrity(browser, L"\"" + browser + L"\" --tabs 0 plain");
+    started.OwnCopiesOf(path);
+    EXPECT_EQ(result, S_OK);
+    const auto record = WaitForStartRecord(path + ".cmdline.txt", 10000);
+    ASSERT_TRUE(record.has_value());
+    EXPECT_TRUE(started.Own(record->pid, path));
+    EXPECT_EQ(record->command_line, "\"" + path + "\" --tabs 0 plain");
+    started.EndAll();
+
     const HRESULT missing = pallix::LaunchAtShellIntegrity(L"C:\\no\\such\\program.exe", L"x");
     EXPECT_TRUE(missing == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) ||
                 missing == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND))
@@ -234,26 +228,31 @@ TEST(Integrity, HighUnderAMediumShellStartsWithTheShellsToken) {
     const std::string path = folder.File("iexplore.exe");
     const std::wstring browser(path.begin(), path.end());
     const std::string recorded = path + ".cmdline.txt";
+    ProcessOwner started;
     Process shell;
     ASSERT_TRUE(StartDoubleCopy(shell, folder, "shell.exe", "--class Progman --title Program"));
 
-    EXPECT_EQ(pallix::LaunchForLevels(shell.pid(), pallix::kMediumIntegrity, pallix::kHighIntegrity,
-                                      browser, L"\"" + browser + L"\" --tabs 1 token"),
-              S_OK);
-    ASSERT_TRUE(WaitUntil([&] { return PathExists(recorded); }, 10000));
-    Sleep(200);
-    EXPECT_EQ(ReadTextFile(recorded),
-              std::optional<std::string>("\"" + path + "\" --tabs 1 token"));
-    if (HWND frame = FindWindowA("IEFrame", nullptr)) PostMessageA(frame, WM_CLOSE, 0, 0);
+    HRESULT result = pallix::LaunchForLevels(shell.pid(), pallix::kMediumIntegrity,
+                                             pallix::kHighIntegrity, browser,
+                                             L"\"" + browser + L"\" --tabs 1 token");
+    started.OwnCopiesOf(path);
+    EXPECT_EQ(result, S_OK);
+    const auto record = WaitForStartRecord(recorded, 10000);
+    ASSERT_TRUE(record.has_value());
+    EXPECT_TRUE(started.Own(record->pid, path));
+    EXPECT_EQ(record->command_line, "\"" + path + "\" --tabs 1 token");
+    started.EndAll();
 
     // A medium Pallix under a high shell may not hand anything down: nothing starts.
     DeleteFileA(recorded.c_str());
-    EXPECT_EQ(pallix::LaunchForLevels(shell.pid(), pallix::kHighIntegrity, pallix::kMediumIntegrity,
-                                      browser, L"\"" + browser + L"\""),
-              E_ACCESSDENIED);
+    result = pallix::LaunchForLevels(shell.pid(), pallix::kHighIntegrity, pallix::kMediumIntegrity,
+                                     browser, L"\"" + browser + L"\"");
+    EXPECT_EQ(started.OwnCopiesOf(path), 0u);
+    EXPECT_EQ(result, E_ACCESSDENIED);
     // A shell that cannot be opened fails the token path without a fallback.
-    EXPECT_TRUE(FAILED(pallix::LaunchForLevels(0, pallix::kMediumIntegrity, pallix::kHighIntegrity,
-                                               browser, L"\"" + browser + L"\"")));
-    Sleep(500);
+    result = pallix::LaunchForLevels(0, pallix::kMediumIntegrity, pallix::kHighIntegrity, browser,
+                                     L"\"" + browser + L"\"");
+    EXPECT_EQ(started.OwnCopiesOf(path), 0u);
+    EXPECT_TRUE(FAILED(result));
     EXPECT_FALSE(PathExists(recorded));
 }

@@ -44,9 +44,20 @@ protected:
         const std::string text = Record();
         return text.rfind("pid=", 0) == 0 ? std::strtoul(text.c_str() + 4, nullptr, 10) : 0;
     }
+    // Takes the children a launch has started, should the launcher have left one running: the
+    // recorded ones by their ids, and any other copy of the recorder.
+    void OwnChildren() {
+        const std::string text = Record();
+        for (size_t at = 0; (at = text.find("pid=", at)) != std::string::npos; at += 4) {
+            if (at > 0 && text[at - 1] != '\n') continue;
+            children.Own(std::strtoul(text.c_str() + at + 4, nullptr, 10), RecorderPath());
+        }
+        children.OwnCopiesOf(RecorderPath());
+    }
 
     TempDir temp;
     std::string record;
+    ProcessOwner children;
 };
 
 std::atomic<int> g_timer_ticks{0};
@@ -59,6 +70,7 @@ TEST_F(Launching, ShellExecuteAndWaitKeepsTimersRunningAndReportsTheChild) {
     DWORD pid = 0;
     const int result = ShellExecuteAndWait(&pid, RecorderPath(), "--sleep=2500 --exit=3", true,
                                            false);
+    OwnChildren();
     KillTimer(nullptr, timer);
     EXPECT_GT(result, 32);
     EXPECT_GT(g_timer_ticks.load(), 0) << "the thread's messages were not dispatched";
@@ -78,12 +90,16 @@ TEST_F(Launching, ShellExecuteAndWaitOfAMissingFileIsZero) {
 
 TEST_F(Launching, WaitingKeepsAQuitMessageForTheApplication) {
     PostQuitMessage(0);
-    EXPECT_TRUE(RunProgram(RecorderPath(), "--sleep=300", true, false));
+    const bool ran = RunProgram(RecorderPath(), "--sleep=300", true, false);
+    OwnChildren();
+    EXPECT_TRUE(ran);
     MSG message;
     EXPECT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 
     PostQuitMessage(0);
-    EXPECT_GT(ShellExecuteAndWait(nullptr, RecorderPath(), "--sleep=1500", true, false), 32);
+    const int result = ShellExecuteAndWait(nullptr, RecorderPath(), "--sleep=1500", true, false);
+    OwnChildren();
+    EXPECT_GT(result, 32);
     EXPECT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
@@ -92,7 +108,9 @@ TEST_F(Launching, RunProgramChecksOnlyAbsoluteDrivePaths) {
     EXPECT_FALSE(RunProgram(temp.File("missing.exe"), "", false, false));
     // A bare name is the shell's to find; this one does not exist anywhere.
     EXPECT_FALSE(RunProgram("no-such-program-" + UniqueName("x") + ".exe", "", false, false));
-    EXPECT_TRUE(RunProgram(RecorderPath(), "--first", true, false));
+    const bool ran = RunProgram(RecorderPath(), "--first", true, false);
+    OwnChildren();
+    EXPECT_TRUE(ran);
     EXPECT_NE(Record().find("--first"), std::string::npos);
 }
 
@@ -115,6 +133,7 @@ TEST_F(Launching, IntegrityLaunchersQuoteAProgramPathWithABlank) {
     const std::string program = Join(folder, "PlatformRecorder.exe");
 
     HANDLE low = RunAsLowIntegrity(program, "/SendLog http://h/log?a=1");
+    children.Own(low);
     ASSERT_NE(low, nullptr);
     EXPECT_EQ(ImageOf(low), program);
     EXPECT_EQ(WaitForSingleObject(low, 10000), WAIT_OBJECT_0);
@@ -125,6 +144,7 @@ TEST_F(Launching, IntegrityLaunchersQuoteAProgramPathWithABlank) {
 
     DeleteFileA(record.c_str());
     HANDLE medium = RunAsMediumIntegrity(program);
+    children.Own(medium);
     ASSERT_NE(medium, nullptr);
     EXPECT_EQ(ImageOf(medium), program);
     EXPECT_EQ(WaitForSingleObject(medium, 10000), WAIT_OBJECT_0);
@@ -132,8 +152,14 @@ TEST_F(Launching, IntegrityLaunchersQuoteAProgramPathWithABlank) {
     CloseHandle(medium);
     EXPECT_NE(Record().find("cmd=\"" + program + "\" \n"), std::string::npos) << Record();
 
-    EXPECT_EQ(RunAsLowIntegrity(temp.File("missing.exe"), ""), nullptr);
-    EXPECT_EQ(RunAsMediumIntegrity(temp.File("missing.exe")), nullptr);
+    HANDLE missing = RunAsLowIntegrity(temp.File("missing.exe"), "");
+    children.Own(missing);
+    EXPECT_EQ(missing, nullptr);
+    if (missing) CloseHandle(missing);
+    HANDLE missing_medium = RunAsMediumIntegrity(temp.File("missing.exe"));
+    children.Own(missing_medium);
+    EXPECT_EQ(missing_medium, nullptr);
+    if (missing_medium) CloseHandle(missing_medium);
 }
 
 // The start-page worker's "/SendLog" copy of Norvane, installed in a folder with a blank: the
@@ -150,6 +176,7 @@ TEST_F(Launching, LowIntegrityNorvaneInAFolderWithABlankSendsItsLog) {
     ASSERT_TRUE(CopyInto(RecorderPath(), temp.path(), "Norvane.exe"));
 
     HANDLE copy = RunAsLowIntegrity(Join(folder, "Norvane.exe"), "/SendLog " + server.Url("/log?a=1"));
+    children.Own(copy);
     ASSERT_NE(copy, nullptr);
     const DWORD waited = WaitForSingleObject(copy, 20000);
     DWORD code = 0;
@@ -304,6 +331,7 @@ TEST_F(OlderWindows, ElevationIsAskedWithRunasOnlyWhereItExists) {
     const std::string xp_probe = ProbeAs("winxp");
 
     auto pid = RunToEnd(Quote(ProbePath()) + " shellexec " + Quote(document), 20000);
+    OwnChildren();
     ASSERT_TRUE(pid.has_value());
     EXPECT_GT(*pid, 32u);
     EXPECT_NE(Record().find("verb=runas"), std::string::npos) << Record();
@@ -311,6 +339,7 @@ TEST_F(OlderWindows, ElevationIsAskedWithRunasOnlyWhereItExists) {
 
     DeleteFileA(record.c_str());
     pid = RunToEnd(Quote(xp_probe) + " shellexec " + Quote(document), 20000);
+    OwnChildren();
     ASSERT_TRUE(pid.has_value());
     EXPECT_EQ(*pid, RecordedPid());  // XP's GetProcessId
     EXPECT_NE(Record().find("verb=open"), std::string::npos) << Record();
@@ -318,17 +347,20 @@ TEST_F(OlderWindows, ElevationIsAskedWithRunasOnlyWhereItExists) {
     DeleteFileA(record.c_str());
     EXPECT_EQ(RunToEnd(Quote(xp_probe) + " run " + Quote(document), 20000),
               std::optional<DWORD>(1));
+    OwnChildren();
     EXPECT_NE(Record().find("verb=open"), std::string::npos) << Record();
 
     DeleteFileA(record.c_str());
     EXPECT_EQ(RunToEnd(Quote(ProbePath()) + " run " + Quote(document), 20000),
               std::optional<DWORD>(1));
+    OwnChildren();
     EXPECT_NE(Record().find("verb=runas"), std::string::npos) << Record();
 }
 
 TEST_F(OlderWindows, Server2003TakesTheProcessIdFromTheNativeQuery) {
     RegisterDocumentType();
     auto pid = RunToEnd(Quote(ProbeAs("win2003")) + " shellexec " + Quote(document), 20000);
+    OwnChildren();
     ASSERT_TRUE(pid.has_value());
     EXPECT_GT(*pid, 32u);
     EXPECT_EQ(*pid, RecordedPid());

@@ -113,3 +113,29 @@ TEST(NamedMutex, ExistsOnlyWhileSomeoneHoldsIt) {
     CloseHandle(mutex);
     EXPECT_FALSE(NamedMutexExists(name.c_str()));
 }
+
+// The suite's own safety net: whatever a test hands to a ProcessOwner does not outlive it, and
+// copies of a program are found by the file they run (which needs the path forms to agree).
+TEST(TestProcessOwner, EndsWhatItOwnsAndFindsCopiesByTheirFile) {
+    TempDir folder;
+    Process first, second, other;
+    ASSERT_TRUE(StartDoubleCopy(first, folder, "owned.exe", ""));
+    ASSERT_TRUE(StartDoubleCopy(second, folder, "owned.exe", ""));
+    ASSERT_TRUE(StartDoubleCopy(other, folder, "other.exe", ""));
+    {
+        ProcessOwner owner;
+        EXPECT_EQ(owner.OwnCopiesOf(folder.File("owned.exe")), 2u);
+        EXPECT_EQ(owner.OwnCopiesOf(folder.File("owned.exe")), 0u);
+        // An id that has come to name another program is not taken.
+        EXPECT_FALSE(owner.Own(other.pid(), folder.File("owned.exe")));
+        EXPECT_EQ(owner.Running(), 2u);
+    }
+    EXPECT_FALSE(first.Running());
+    EXPECT_FALSE(second.Running());
+    EXPECT_TRUE(other.Running());
+    {
+        ProcessOwner owner;
+        EXPECT_TRUE(owner.Own(other.pid()));
+    }
+    EXPECT_FALSE(other.Running());
+}

@@ -15,6 +15,9 @@ using namespace testsupport;
 namespace {
 
 constexpr DWORD kExitTimeout = 20000;
+// The framework's default exit code: every mode but "/sendlog", and every start-up that gives up,
+// ends with it. A crash ends with an exception code instead.
+constexpr DWORD kDefaultExitCode = 0;
 
 std::string NorvanePath() { return Join(BinDir(), "Norvane.exe"); }
 
@@ -44,8 +47,8 @@ protected:
 
     // What the update agent leaves for an update it found.
     void WriteUpdateInfo(const std::string& extra = "") {
-        // The whole chain: in a fresh prefix not even "Quindel" exists yet.
-        CreateFolderPath(UpdateInfoPath(product), false);
+        // On a fresh machine not even the data folder's parents exist.
+        ASSERT_TRUE(MakeFolders(Join(DataRoot(), product)));
         ASSERT_TRUE(WriteTextFile(UpdateInfoPath(product),
             "[ProductInfo]\r\nEngName=" + product + "\r\nLocalName=Test product\r\nMutex=TestMutex\r\n"
             "MainApp=test.exe\r\nNewVersion=2.0.0.1\r\nDescript1=New\r\nDescript2=Better\\nFaster\r\n" + extra +
@@ -96,12 +99,13 @@ TEST_F(NorvaneRun, IncompleteCommandLinesEndWithoutAWindow) {
         "explicitupdate " + product,    // the switch without its slash
     };
     for (const std::string& arguments : lines) {
+        SCOPED_TRACE(arguments);
         Process norvane;
         ASSERT_TRUE(norvane.Start(Command(NorvanePath(), arguments)));
         // A window would stay open until someone closes it.
-        auto code = norvane.Wait(kExitTimeout);
-        EXPECT_TRUE(code.has_value()) << "still running for: " << arguments;
-        EXPECT_TRUE(WindowsOfProcess(norvane.pid()).empty());
+        const WatchedRun run = WaitWatchingWindows(norvane, kExitTimeout);
+        EXPECT_EQ(run.exit_code, std::optional<DWORD>(kDefaultExitCode));
+        EXPECT_FALSE(run.showed_window);
     }
 }
 
@@ -110,7 +114,9 @@ TEST_F(NorvaneRun, MissingLanguageModuleEndsStartUpSilently) {
     ASSERT_TRUE(CopyInto(NorvanePath(), folder.path()));
     Process norvane;
     ASSERT_TRUE(norvane.Start(Command(folder.File("Norvane.exe"), "/explicitupdate " + product)));
-    EXPECT_TRUE(norvane.Wait(kExitTimeout).has_value());
+    const WatchedRun run = WaitWatchingWindows(norvane, kExitTimeout);
+    EXPECT_EQ(run.exit_code, std::optional<DWORD>(kDefaultExitCode));
+    EXPECT_FALSE(run.showed_window);
 
     // The same copy with the module beside it opens its window.
     ASSERT_TRUE(CopyInto(Join(BinDir(), "ko-KR.dll"), folder.path()));
@@ -140,29 +146,27 @@ TEST_F(NorvaneRun, PlantedLanguageModuleServesResourcesButRunsNoCode) {
 // The product's mutex held by someone else: a second Norvane waits about 3000 ms for it and
 // ends; "/bgprepare" uses a mutex of its own and is not held up.
 TEST_F(NorvaneRun, SecondInstanceWaitsForTheProductMutexThenEnds) {
-    HANDLE held = CreateMutexA(nullptr, TRUE, ("NorvaneMutex_" + product).c_str());
-    ASSERT_NE(held, nullptr);
+    HeldMutex held("NorvaneMutex_" + product);
+    ASSERT_TRUE(held.held());
 
     DWORD start = GetTickCount();
     auto code = RunToEnd(Command(NorvanePath(), "/updatenotice " + product), kExitTimeout);
     DWORD waited = GetTickCount() - start;
-    EXPECT_TRUE(code.has_value());
+    EXPECT_EQ(code, std::optional<DWORD>(kDefaultExitCode));
     EXPECT_GE(waited, 2900u);
 
     EXPECT_FALSE(PathExists(SetupOptionIni()));
     code = RunToEnd(Command(NorvanePath(), "/bgprepare " + product), kExitTimeout);
-    EXPECT_TRUE(code.has_value());
+    EXPECT_EQ(code, std::optional<DWORD>(kDefaultExitCode));
     EXPECT_TRUE(PathExists(SetupOptionIni())) << "/bgprepare was held up by the update mutex";
-
-    ReleaseMutex(held);
-    CloseHandle(held);
 }
 
 TEST_F(NorvaneRun, PrepareRunsExcludeOnlyEachOther) {
-    HANDLE held = CreateMutexA(nullptr, TRUE, ("NorvaneMutex_" + product + "_Prepare").c_str());
-    ASSERT_NE(held, nullptr);
+    HeldMutex held("NorvaneMutex_" + product + "_Prepare");
+    ASSERT_TRUE(held.held());
     const DWORD start = GetTickCount();
-    EXPECT_TRUE(RunToEnd(Command(NorvanePath(), "/BgPrepare " + product), kExitTimeout).has_value());
+    EXPECT_EQ(RunToEnd(Command(NorvanePath(), "/BgPrepare " + product), kExitTimeout),
+              std::optional<DWORD>(kDefaultExitCode));
     EXPECT_GE(GetTickCount() - start, 2900u);
     EXPECT_FALSE(PathExists(SetupOptionIni()));
 
@@ -171,8 +175,6 @@ TEST_F(NorvaneRun, PrepareRunsExcludeOnlyEachOther) {
     Process norvane;
     ASSERT_TRUE(norvane.Start(Command(NorvanePath(), "/updatenotice " + product)));
     EXPECT_NE(WaitForWindow(norvane.pid(), 15000, &IsUpdateWindow), nullptr);
-    ReleaseMutex(held);
-    CloseHandle(held);
 }
 
 // The elevated copy starts while the copy that launched it is still ending: it gets the mutex as
@@ -180,25 +182,30 @@ TEST_F(NorvaneRun, PrepareRunsExcludeOnlyEachOther) {
 // where an elevated copy would go straight on to a setup this test does not have.)
 TEST_F(NorvaneRun, MutexReleasedWithinTheWaitIsTakenOver) {
     WriteUpdateInfo();
-    HANDLE held = CreateMutexA(nullptr, TRUE, ("NorvaneMutex_" + product).c_str());
-    ASSERT_NE(held, nullptr);
+    HeldMutex held("NorvaneMutex_" + product);
+    ASSERT_TRUE(held.held());
     Process norvane;
     ASSERT_TRUE(norvane.Start(Command(NorvanePath(), "/updatenotice " + product)));
     Sleep(1000);
-    ReleaseMutex(held);
-    CloseHandle(held);
+    held.Release();
     EXPECT_NE(WaitForWindow(norvane.pid(), 15000, &IsUpdateWindow), nullptr);
 }
 
 // The notice and the elevated copy work from the files the agent and the first copy left; without
 // usable update information they end before showing anything.
 TEST_F(NorvaneRun, NoticeWithoutUsableUpdateInformationEndsSilently) {
-    for (const char* mode : {"/updatenotice ", "/adminprogress "}) {
-        EXPECT_TRUE(RunToEnd(Command(NorvanePath(), mode + product), kExitTimeout).has_value()) << mode;
-    }
+    auto expect_silent_end = [&](const std::string& arguments) {
+        SCOPED_TRACE(arguments);
+        Process norvane;
+        ASSERT_TRUE(norvane.Start(Command(NorvanePath(), arguments)));
+        const WatchedRun run = WaitWatchingWindows(norvane, kExitTimeout);
+        EXPECT_EQ(run.exit_code, std::optional<DWORD>(kDefaultExitCode));
+        EXPECT_FALSE(run.showed_window);
+    };
+    for (const char* mode : {"/updatenotice ", "/adminprogress "}) expect_silent_end(mode + product);
     WriteUpdateInfo();
     ASSERT_TRUE(WriteTextFile(UpdateInfoPath(product), "[ProductInfo]\r\nEngName=" + product + "\r\n"));
-    EXPECT_TRUE(RunToEnd(Command(NorvanePath(), "/updatenotice " + product), kExitTimeout).has_value());
+    expect_silent_end("/updatenotice " + product);
 }
 
 // "/bgprepare" does the downloads ahead: the logo, the option file, the middle offer's setup and
@@ -226,8 +233,9 @@ TEST_F(NorvaneRun, BackgroundPreparationFetchesAheadAndSavesTheStore) {
 
     Process norvane;
     ASSERT_TRUE(norvane.Start(Command(NorvanePath(), "/bgprepare " + product)));
-    EXPECT_TRUE(norvane.Wait(60000).has_value());
-    EXPECT_TRUE(WindowsOfProcess(norvane.pid()).empty());
+    const WatchedRun run = WaitWatchingWindows(norvane, 60000);
+    EXPECT_EQ(run.exit_code, std::optional<DWORD>(kDefaultExitCode));
+    EXPECT_FALSE(run.showed_window);
 
     auto option_requests = server.RequestsFor("/default.ashx");
     ASSERT_EQ(option_requests.size(), 1u);

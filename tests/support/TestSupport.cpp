@@ -1,6 +1,8 @@
 #include "tests/support/TestSupport.h"
 
+#include <shlobj.h>
 #include <shlwapi.h>
+#include <tlhelp32.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -149,6 +151,13 @@ std::optional<std::string> ReadTextFile(const std::string& path) {
 
 bool PathExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool MakeFolders(const std::string& path) {
+    const int result = SHCreateDirectoryExA(nullptr, path.c_str(), nullptr);
+    if (result != ERROR_SUCCESS && result != ERROR_ALREADY_EXISTS) return false;
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool SetRegString(HKEY root, const std::string& subkey, const std::string& name,
@@ -361,7 +370,135 @@ void Process::Terminate() {
     }
 }
 
+std::string ProgramOf(HANDLE process) {
+    char path[MAX_PATH * 2] = {};
+    DWORD size = sizeof(path);
+    if (!process || !QueryFullProcessImageNameA(process, 0, path, &size)) return "";
+    return std::string(path, size);
+}
+
+namespace {
+
+constexpr DWORD kOwnAccess = PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION;
+
+bool StillRuns(HANDLE process) { return WaitForSingleObject(process, 0) == WAIT_TIMEOUT; }
+
+bool SameFile(const std::string& a, const std::string& b) {
+    return !a.empty() && lstrcmpiA(a.c_str(), b.c_str()) == 0;
+}
+
+}  // namespace
+
+ProcessOwner::~ProcessOwner() { EndAll(); }
+
+bool ProcessOwner::Owns(DWORD pid) const {
+    for (const auto& entry : owned_) {
+        if (entry.first == pid) return true;
+    }
+    return false;
+}
+
+bool ProcessOwner::Own(DWORD pid, const std::string& program) {
+    if (pid == 0 || pid == GetCurrentProcessId()) return false;
+    if (Owns(pid)) return true;
+    HANDLE process = OpenProcess(kOwnAccess, FALSE, pid);
+    if (!process) return false;
+    if (!program.empty() && !SameFile(ProgramOf(process), program)) {
+        CloseHandle(process);
+        return false;
+    }
+    owned_.emplace_back(pid, process);
+    return true;
+}
+
+bool ProcessOwner::Own(HANDLE process) {
+    if (!process) return false;
+    const DWORD pid = GetProcessId(process);
+    if (pid == 0 || pid == GetCurrentProcessId()) return false;
+    if (Owns(pid)) return true;
+    HANDLE copy = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &copy, kOwnAccess,
+                         FALSE, 0)) {
+        return false;
+    }
+    owned_.emplace_back(pid, copy);
+    return true;
+}
+
+size_t ProcessOwner::OwnCopiesOf(const std::string& program) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    size_t added = 0;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (entry.th32ProcessID == GetCurrentProcessId() || Owns(entry.th32ProcessID)) continue;
+        if (Own(entry.th32ProcessID, program)) ++added;
+    }
+    CloseHandle(snapshot);
+    return added;
+}
+
+void ProcessOwner::EndAll() {
+    for (const auto& entry : owned_) {
+        if (StillRuns(entry.second)) {
+            TerminateProcess(entry.second, 1);
+            WaitForSingleObject(entry.second, 5000);
+        }
+        CloseHandle(entry.second);
+    }
+    owned_.clear();
+}
+
+size_t ProcessOwner::Running() const {
+    size_t count = 0;
+    for (const auto& entry : owned_) {
+        if (StillRuns(entry.second)) ++count;
+    }
+    return count;
+}
+
+HeldMutex::HeldMutex(const std::string& name) {
+    handle_ = CreateMutexA(nullptr, FALSE, name.c_str());
+    if (!handle_) return;
+    const DWORD wait = WaitForSingleObject(handle_, 0);
+    held_ = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+}
+
+void HeldMutex::Release() {
+    if (held_) ReleaseMutex(handle_);
+    held_ = false;
+    if (handle_) CloseHandle(handle_);
+    handle_ = nullptr;
+}
+
 std::string Quote(const std::string& text) { return "\"" + text + "\""; }
+
+std::optional<StartRecord> WaitForStartRecord(const std::string& path, DWORD timeout_ms) {
+    if (!WaitUntil([&] { return PathExists(path); }, timeout_ms)) return std::nullopt;
+    const std::optional<std::string> text = ReadTextFile(path);
+    if (!text || text->compare(0, 4, "pid=") != 0) return std::nullopt;
+    const size_t line_end = text->find("\r\n");
+    if (line_end == std::string::npos || text->compare(line_end + 2, 4, "cmd=") != 0) {
+        return std::nullopt;
+    }
+    StartRecord record;
+    record.pid = strtoul(text->c_str() + 4, nullptr, 10);
+    record.command_line = text->substr(line_end + 6);
+    return record;
+}
+
+WatchedRun WaitWatchingWindows(Process& process, DWORD timeout_ms) {
+    WatchedRun run;
+    const DWORD start = GetTickCount();
+    for (;;) {
+        for (HWND window : WindowsOfProcess(process.pid())) {
+            if (IsWindowVisible(window)) run.showed_window = true;
+        }
+        run.exit_code = process.Wait(10);
+        if (run.exit_code || GetTickCount() - start >= timeout_ms) return run;
+    }
+}
 
 bool StartDoubleCopy(Process& process, const TempDir& folder, const std::string& file_name,
                      const std::string& options, const std::string& double_name) {

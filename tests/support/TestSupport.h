@@ -41,6 +41,8 @@ bool CopyInto(const std::string& file, const std::string& folder, const std::str
 bool WriteTextFile(const std::string& path, const std::string& text);
 std::optional<std::string> ReadTextFile(const std::string& path);
 bool PathExists(const std::string& path);
+// Creates the folder with every missing folder above it; true when it exists afterwards.
+bool MakeFolders(const std::string& path);
 
 // Registry, in the view a 32-bit program has (View32), the 64-bit view, or the test's own.
 enum class View { Own, View32, View64 };
@@ -121,6 +123,55 @@ private:
     DWORD pid_ = 0;
 };
 
+// Owns processes a test started, directly or through the program under test, by their ids:
+// whatever happens in the test, each one still running at the end of the scope is terminated
+// and waited for. A process is opened when it is handed over, so that its id cannot pass to
+// another process meanwhile; hand each one over at once, before any assertion can end the test.
+class ProcessOwner {
+public:
+    ProcessOwner() = default;
+    ~ProcessOwner();
+    ProcessOwner(const ProcessOwner&) = delete;
+    ProcessOwner& operator=(const ProcessOwner&) = delete;
+
+    // Takes the process with this id; with `program` given only when it runs that file (an id
+    // read from a record may name another process once the recorded one has ended). False when
+    // it cannot be opened or runs another file.
+    bool Own(DWORD pid, const std::string& program = "");
+    // Takes the process behind the handle; the handle itself stays the caller's.
+    bool Own(HANDLE process);
+    // Takes every running process started from the program file; returns how many were new.
+    size_t OwnCopiesOf(const std::string& program);
+    // Terminates every owned process that still runs and waits for it to be gone.
+    void EndAll();
+    // Owned processes that still run.
+    size_t Running() const;
+
+private:
+    bool Owns(DWORD pid) const;
+    std::vector<std::pair<DWORD, HANDLE>> owned_;
+};
+
+// The program file a process runs, as the system names it; empty when it cannot be read.
+std::string ProgramOf(HANDLE process);
+
+// A named mutex this thread holds until Release or the end of the scope, so that a test that
+// ends early never leaves it held for the tests after it.
+class HeldMutex {
+public:
+    explicit HeldMutex(const std::string& name);
+    ~HeldMutex() { Release(); }
+    HeldMutex(const HeldMutex&) = delete;
+    HeldMutex& operator=(const HeldMutex&) = delete;
+    // False when the mutex could not be made or someone else holds it.
+    bool held() const { return held_; }
+    void Release();
+
+private:
+    HANDLE handle_ = nullptr;
+    bool held_ = false;
+};
+
 std::string Quote(const std::string& text);
 // Starts a copy of a stand-in program (from DoublesDir) as folder\file_name with the options and
 // waits for its first visible window, so that it can be found at once.
@@ -130,6 +181,24 @@ bool StartDoubleCopy(Process& process, const TempDir& folder, const std::string&
 // is then terminated).
 std::optional<DWORD> RunToEnd(const std::string& command_line, DWORD timeout_ms,
                          const Process::Options& options = Process::Options{});
+
+// The start record a stand-in writes once its windows exist: its process id and command line.
+// The file appears complete (it is written under another name and renamed).
+struct StartRecord {
+    DWORD pid = 0;
+    std::string command_line;
+};
+// Waits until the record file exists and reads it; nullopt on time-out or a malformed record.
+std::optional<StartRecord> WaitForStartRecord(const std::string& path, DWORD timeout_ms);
+
+// Waits up to timeout_ms for the process to end, looking at its top-level windows every 10 ms
+// while it runs: a window that a program shows and takes away again before it ends is seen too,
+// which a look after the end never can.
+struct WatchedRun {
+    std::optional<DWORD> exit_code;  // nullopt: still running at the time-out
+    bool showed_window = false;      // a visible top-level window was seen while it ran
+};
+WatchedRun WaitWatchingWindows(Process& process, DWORD timeout_ms);
 
 // Top-level windows of a process (visible or not).
 std::vector<HWND> WindowsOfProcess(DWORD pid);

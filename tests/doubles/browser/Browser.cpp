@@ -1,7 +1,9 @@
 // Stand-in for Internet Explorer, built as "iexplore.exe": an "IEFrame" window whose tabs are
 // "TabWindowClass" windows, each inside a "Frame Tab" window (the layout from version 8 on), or
-// directly under the frame with --ie7. It writes its command line to "<own path>.cmdline.txt"
-// and appends "frame <message>" / "tab <message>" lines to the record file for WM_CLOSE.
+// directly under the frame with --ie7. Once its windows exist it writes its start record,
+// "pid=<process id>\r\ncmd=<command line>", to "<own path>.cmdline.txt" (written under another
+// name and renamed, so the file appears complete), and it appends "frame <message>" /
+// "tab <message>" lines to the record file for WM_CLOSE.
 //
 //   iexplore.exe [--tabs N] [--ie7] [--record FILE] [--ignore] [anything else is ignored]
 //
@@ -79,7 +81,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     }
     const std::wstring cmdline_file = std::wstring(own) + L".cmdline.txt";
     DeleteFileW(cmdline_file.c_str());
-    AppendLine(cmdline_file, utf8);
 
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
@@ -109,6 +110,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         ++g_open_tabs;
     }
     ShowWindow(g_frame, SW_SHOWNOACTIVATE);
+
+    // The record says "ready": whoever reads it finds the frame and its tabs already there.
+    const std::wstring partial = cmdline_file + L".partial";
+    DeleteFileW(partial.c_str());
+    AppendLine(partial, "pid=" + std::to_string(GetCurrentProcessId()) + "\r\ncmd=" + utf8);
+    MoveFileExW(partial.c_str(), cmdline_file.c_str(), MOVEFILE_REPLACE_EXISTING);
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

@@ -1,9 +1,11 @@
 // Stand-in for a toolbar component or daemon: a top-level window of a given class and title, or
 // a dialog hosting a child of a given class, optionally holding a named mutex. Every close-related
-// message it receives is appended to the record file as "message wparam lparam" (hex).
+// message it receives is appended to the record file as "message wparam lparam" (hex); with
+// --note-window the line also tells whether a top-level window of that class existed when the
+// message arrived (" CLASS=open" or " CLASS=gone"), which shows the order of two components' ends.
 //
 //   component.exe [--class C] [--title T] [--dialog-child C] [--mutex M] [--record FILE]
-//                 [--ignore] [--close-on WPARAM] [--exit-delay MS]
+//                 [--ignore] [--close-on WPARAM] [--exit-delay MS] [--note-window CLASS]
 //
 // Without --ignore it ends on the component close message (0x8100; with --close-on only on that
 // wParam) or on WM_CLOSE, releasing its mutex. --exit-delay keeps it alive that much longer
@@ -20,6 +22,7 @@ constexpr UINT kCloseMessage = 0x8100;
 constexpr UINT kPrepareClose = 18800;
 
 std::wstring g_record;
+std::wstring g_note_window;
 bool g_ignore = false;
 long long g_close_on = -1;
 DWORD g_exit_delay = 0;
@@ -33,11 +36,24 @@ void Record(UINT message, WPARAM wp, LPARAM lp) {
                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     char line[96];
-    const int length =
-        std::snprintf(line, sizeof(line), "%x %llx %llx\r\n", message,
-                      static_cast<unsigned long long>(wp), static_cast<unsigned long long>(lp));
+    std::snprintf(line, sizeof(line), "%x %llx %llx", message, static_cast<unsigned long long>(wp),
+                  static_cast<unsigned long long>(lp));
+    std::string text = line;
+    if (!g_note_window.empty()) {
+        const int bytes = WideCharToMultiByte(CP_UTF8, 0, g_note_window.c_str(), -1, nullptr, 0,
+                                              nullptr, nullptr);
+        std::string name(bytes > 0 ? bytes - 1 : 0, '\0');
+        if (bytes > 1) {
+            WideCharToMultiByte(CP_UTF8, 0, g_note_window.c_str(), -1, &name[0], bytes, nullptr,
+                                nullptr);
+        }
+        const bool open = FindWindowW(g_note_window.c_str(), nullptr) != nullptr;
+        text += " " + name + (open ? "=open" : "=gone");
+    }
+    text += "\r\n";
+    // One write per line: the records of two components sharing a file never mix within a line.
     DWORD written = 0;
-    WriteFile(file, line, static_cast<DWORD>(length), &written, nullptr);
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     CloseHandle(file);
 }
 
@@ -108,6 +124,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             ++i;
         } else if (arg == L"--exit-delay") {
             g_exit_delay = wcstoul(next.c_str(), nullptr, 10);
+            ++i;
+        } else if (arg == L"--note-window") {
+            g_note_window = next;
             ++i;
         } else if (arg == L"--ignore") {
             g_ignore = true;

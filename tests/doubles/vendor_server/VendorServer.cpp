@@ -2,7 +2,8 @@
 // files of a folder on 127.0.0.1 and appends one line per request to a log file. Files added
 // to the folder later are served too (an option file can name the server's own port).
 //   vendor_server.exe FOLDER LOGFILE PORTFILE [SECONDS]
-// PORTFILE receives the port it listens on; the server stops after SECONDS (default 600).
+// PORTFILE receives the port once the server listens (written under another name and renamed,
+// so that a reader never sees it half written); the server stops after SECONDS (default 600).
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -47,10 +48,12 @@ int main(int argc, char** argv) {
     LoopbackServer server;
     if (!server.ok()) return 1;
     ServeFolder(server, argv[1], "");
-    FILE* port_file = fopen(argv[3], "w");
+    const std::string partial = std::string(argv[3]) + ".partial";
+    FILE* port_file = fopen(partial.c_str(), "w");
     if (!port_file) return 1;
     fprintf(port_file, "%u\n", server.port());
     fclose(port_file);
+    if (!MoveFileExA(partial.c_str(), argv[3], MOVEFILE_REPLACE_EXISTING)) return 1;
 
     const DWORD seconds = argc > 4 ? static_cast<DWORD>(atoi(argv[4])) : 600;
     const DWORD start = GetTickCount();
