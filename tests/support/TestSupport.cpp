@@ -336,6 +336,10 @@ bool Process::Start(const std::string& command_line, const Options& options) {
                             &info);
     }
     if (!ok) return false;
+    // A program of the machine running Wine (ImageMagick) gets no Windows process: Wine leaves
+    // no process handle and something that is not a thread handle of ours in hThread; closing
+    // that closed one of this process's handles (its standard output, for one).
+    if (!info.hProcess) return true;
     CloseHandle(info.hThread);
     handle_ = info.hProcess;
     pid_ = info.dwProcessId;
