@@ -126,6 +126,42 @@ std::string DateInDays(int days) {
     return text;
 }
 
+std::string LogoBitmap() {
+    constexpr int kSide = 48;
+    constexpr int kRow = kSide * 3;  // a multiple of four: no padding
+    constexpr int kPixels = kRow * kSide;
+    std::string file(54 + kPixels, '\0');
+    auto put = [&](size_t at, unsigned value, int bytes) {
+        for (int i = 0; i < bytes; ++i) file[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+    };
+    file[0] = 'B';
+    file[1] = 'M';
+    put(2, static_cast<unsigned>(file.size()), 4);
+    put(10, 54, 4);
+    put(14, 40, 4);
+    put(18, kSide, 4);
+    put(22, kSide, 4);  // bottom-up rows
+    put(26, 1, 2);
+    put(28, 24, 2);
+    put(34, kPixels, 4);
+    for (int y = 0; y < kSide; ++y) {
+        for (int x = 0; x < kSide; ++x) {
+            const int dx = x - 24, dy = (kSide - 1 - y) - 24;  // dy grows downwards
+            unsigned colour = 0xFDFDFD;
+            if (dx * dx + dy * dy <= 18 * 18) {
+                colour = 0x2A7BD4;
+                // The arrow: a shaft and a head pointing down.
+                const bool shaft = dx >= -3 && dx <= 3 && dy >= -11 && dy <= 2;
+                const bool head = dy > 2 && dy <= 9 && (dx < 0 ? -dx : dx) <= 9 - dy;
+                const bool base = dy >= 10 && dy <= 12 && dx >= -9 && dx <= 9;
+                if (shaft || head || base) colour = 0xFFFFFF;
+            }
+            put(54 + y * kRow + x * 3, colour, 3);  // blue, green, red
+        }
+    }
+    return file;
+}
+
 std::optional<bool> ProcessElevated(DWORD pid) {
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
     if (!process) return std::nullopt;
@@ -149,6 +185,8 @@ std::string UpdateInfoText::Text() const {
                        "\r\nNewVersion=" + new_version + "\r\nDescript1=" + descript1 +
                        "\r\nDescript2=" + descript2 + "\r\nSimpleDescript=" + simple_descript +
                        "\r\n";
+    if (!logo_url.empty()) text += "LogoImageURL=" + logo_url + "\r\n";
+    if (!logo_path.empty()) text += "LogoImagePath=" + logo_path + "\r\n";
     if (!updated.empty()) text += "Updated=" + updated + "\r\n";
     text += "[FileInfo]\r\n";
     if (!downloaded_path.empty()) text += "DownloadedPath=" + downloaded_path + "\r\n";

@@ -47,6 +47,8 @@ std::string Fill(const std::string& format, const std::string& first,
                  const std::string& second = "");
 // Today's local date plus `days`, as the agent's "AfterUpdateDay" writes it ("YYYYMMDD").
 std::string DateInDays(int days);
+// A 48 x 48 logo as a bitmap file: a blue disc with a white arrow on the page colour.
+std::string LogoBitmap();
 // TokenElevation of another process; nullopt when its token cannot be read.
 std::optional<bool> ProcessElevated(DWORD pid);
 
@@ -61,6 +63,8 @@ struct UpdateInfoText {
     std::string descript2 = "Faster\\nSafer";
     std::string simple_descript = "Safer browsing\\nFaster start-up";
     std::string downloaded_path;
+    std::string logo_url;
+    std::string logo_path;
     // The whole "Updated" line's value as it stands in the file; empty: no such line.
     std::string updated = "1";
     std::string Text() const;
@@ -131,6 +135,11 @@ protected:
                                     testsupport::View::Own);
     }
     static constexpr const char* kAlarmKey = "Software\\AppDataLow\\Software\\Quindel\\Wendle";
+    UpdateInfoText DefaultInfo() const {
+        UpdateInfoText text = UpdateWindowTest::DefaultInfo();
+        text.local_name = "Wendle Toolbar";
+        return text;
+    }
     std::optional<DWORD> Alarm() {
         return testsupport::GetRegDword(HKEY_CURRENT_USER, kAlarmKey, "PhishingAlarm2",
                                         testsupport::View::Own);

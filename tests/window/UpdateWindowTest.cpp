@@ -34,6 +34,7 @@ using ExplicitUpdate = UpdateWindowTest;
 
 TEST_F(ExplicitUpdate, AnUpdateFoundShowsItsTitleAndDescriptionSplitAsWritten) {
     InstallProduct();
+    server.Serve("/logo.bmp", LogoBitmap());
     struct Case {
         const char* simple;  // SimpleDescript as the file holds it ("\n" written as two characters)
         const char* line1;   // controls 1015 and 1017
@@ -49,6 +50,7 @@ TEST_F(ExplicitUpdate, AnUpdateFoundShowsItsTitleAndDescriptionSplitAsWritten) {
         SCOPED_TRACE(c.simple);
         UpdateInfoText info = DefaultInfo();
         info.simple_descript = c.simple;
+        info.logo_url = server.Url("/logo.bmp");
         AgentWillFind(info);
         const DWORD pid = StartNorvane("/explicitupdate");
         HWND window = MainWindow(pid);
@@ -64,6 +66,12 @@ TEST_F(ExplicitUpdate, AnUpdateFoundShowsItsTitleAndDescriptionSplitAsWritten) {
         EXPECT_EQ(Text(page, IDC_DESC_LINE4), c.line2);
         EXPECT_TRUE(CloseButtonEnabled(window));
         EXPECT_TRUE(ChildDialogs(page).empty()) << "an option panel for a product without options";
+        // The logo is fetched once for this version and shown from the data folder.
+        DWORD_PTR logo = 0;
+        EXPECT_TRUE(SendMessageTimeoutA(Control(page, IDC_LOGO), STM_GETIMAGE, IMAGE_BITMAP, 0,
+                                        SMTO_ABORTIFHUNG, 5000, &logo));
+        EXPECT_NE(logo, 0u) << "no logo";
+        EXPECT_EQ(server.RequestsFor("/logo.bmp").size(), 1u);
 
         // The agent beside Norvane was asked once, for this product.
         auto calls = CallsOf(Join(install_dir, "Dravel.exe"));
@@ -311,7 +319,11 @@ TEST_F(UpdateNotice, UnusableUpdateInformationEndsSilently) {
 
 TEST_F(ToolbarUpdate, PanelLeftCheckedAppliesTheAlarmWithoutAsking) {
     InstallProduct();
-    AgentHasWritten(DefaultInfo());
+    // The logo a background preparation left.
+    UpdateInfoText info = DefaultInfo();
+    info.logo_path = root.File("logo.bmp");
+    ASSERT_TRUE(WriteTextFile(info.logo_path, LogoBitmap()));
+    AgentHasWritten(info);
     DWORD pid = 0;
     HWND window = nullptr;
     HWND page = OpenDescription(&pid, &window);
