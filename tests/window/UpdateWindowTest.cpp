@@ -80,8 +80,8 @@ TEST_F(ExplicitUpdate, AnUpdateFoundShowsItsTitleAndDescriptionSplitAsWritten) {
             << calls[0].command;
         if (first) {
             LetItPaint(window);
-            SaveWindowScreenshot(page, "page_description.png");
-            SaveWindowScreenshot(window, "window_description.png");
+            SaveWindowScreenshot(page, "run_page_description.png");
+            SaveWindowScreenshot(window, "run_window_description.png");
             first = false;
         }
         // The window's own close button asks before it ends the update.
@@ -109,7 +109,7 @@ TEST_F(ExplicitUpdate, NothingNewShowsTheInstalledVersion) {
               Fill(Module(IDS_ALREADY_CURRENT), info.local_name, kInstalledVersion));
     EXPECT_TRUE(CloseButtonEnabled(window));
     LetItPaint(window);
-    SaveWindowScreenshot(page, "page_already_current.png");
+    SaveWindowScreenshot(page, "run_page_already_current.png");
 
     // Enter closes this page without a question.
     ASSERT_TRUE(PressKey(window, VK_RETURN));
@@ -156,7 +156,7 @@ TEST_F(ExplicitUpdate, FailedChecksShowTheErrorPage) {
         }
         if (first) {
             LetItPaint(window);
-            SaveWindowScreenshot(page, "page_error.png");
+            SaveWindowScreenshot(page, "run_page_error.png");
             first = false;
         }
         // The page's button ends the window without a question.
@@ -181,7 +181,7 @@ TEST_F(ExplicitUpdate, WindowAnswersWhileTheAgentTakesItsTime) {
     ASSERT_NE(loading, nullptr);
     EXPECT_FALSE(CloseButtonEnabled(window));
     LetItPaint(window);
-    SaveWindowScreenshot(loading, "page_loading.png");
+    SaveWindowScreenshot(loading, "run_page_loading.png");
 
     int answers = 0;
     while (ProcessRuns(calls[0].pid)) {
@@ -205,7 +205,7 @@ TEST_F(ExplicitUpdate, AgentThatNeverEndsLeavesTheWindowAnswering) {
     ASSERT_EQ(calls.size(), 1u);
     owner.Adopt(calls[0].pid);
     for (int probe = 0; probe < 4; ++probe) {
-        ASSERT_TRUE(Answers(window, 5000));
+        ASSERT_TRUE(Answers(window, 15000));
         EXPECT_EQ(PageShown(window), kLoadingPage);
         // Escape on the loading page is ignored.
         if (probe == 0) {
@@ -241,7 +241,7 @@ TEST_F(ExplicitUpdate, EnterMovesOnAndEscapeAsksBeforeCancelling) {
     EXPECT_EQ(question->text, Module(IDS_CANCEL_CONFIRM));
     ASSERT_TRUE(AnswerMessageBox(*question, IDNO));
     ASSERT_TRUE(WaitUntil([&] { return !AnyMessageBox(pid); }, kAppearTimeout));
-    EXPECT_TRUE(Answers(window, 5000));
+    EXPECT_TRUE(Answers(window, 15000));
     EXPECT_TRUE(ProcessRuns(pid));
     EXPECT_EQ(PageShown(window), kDescriptionPage);
 
@@ -347,7 +347,7 @@ TEST_F(ToolbarUpdate, PanelLeftCheckedAppliesTheAlarmWithoutAsking) {
     EXPECT_EQ(area.left, 30);
     EXPECT_EQ(area.right, client.right - 30);
     LetItPaint(window);
-    SaveWindowScreenshot(page, "page_description_panel.png");
+    SaveWindowScreenshot(page, "run_page_description_panel.png");
 
     ASSERT_TRUE(Click(Control(page, IDC_NEXT)));
     EXPECT_NE(WaitForPage(window, kOptionPage), nullptr);
