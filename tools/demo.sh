@@ -3,7 +3,9 @@
 # (a loopback server that records every request) and a fresh Wine prefix and display.
 # What it shows grows with the program; today: Norvane's start-up decisions, a "/sendlog"
 # report, a background preparation that fetches an update's option file, offered setup and
-# licence, the update window, and Pallix's registry chores. Screenshots go to build/demo/.
+# licence, the update window, one whole update walked through page by page against the agent's
+# stand-in (ending with the update log on the server), and Pallix's registry chores.
+# Screenshots go to build/demo/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -130,7 +132,59 @@ tmp=$demo/no-module; rm -rf "$tmp"; mkdir -p "$tmp"; cp "$bin/Norvane.exe" "$tmp
 code=0; "$WINE_BIN" "$(winpath "$tmp/Norvane.exe")" /explicitupdate Fennick >/dev/null 2>&1 || code=$?
 echo "exit $code, no window"
 
-kill "$first" "$server_pid" >/dev/null 2>&1 || true
+kill "$first" >/dev/null 2>&1 || true
+sleep 1
+
+say "A whole update of Fennick as its user goes through it (/explicitupdate, the agent's stand-in)"
+# Norvane as the suite installs it, with the agent's stand-in beside it (the check); the agent's
+# own installation (its restart after the update); Fennick's installation, whose main program
+# and downloaded setup are stand-ins that record how they were started.
+inst="$demo/Ostrey Update" agent="$demo/Quindel Dravel" fennick="$demo/Program Files/Fennick"
+downloads="$demo/Downloads"
+rm -rf "$inst" "$agent" "$demo/Program Files" "$downloads"
+mkdir -p "$inst" "$agent" "$fennick" "$downloads"
+cp "$bin/Norvane.exe" "$bin/ko-KR.dll" build/test/doubles/Dravel.exe "$inst/"
+cp build/test/doubles/Dravel.exe "$agent/"
+cp build/test/doubles/RecordedProgram.exe "$fennick/Fennick.exe"
+cp build/test/doubles/RecordedProgram.exe "$downloads/fennick_setup.exe"
+hklm() { "$WINE_BIN" reg add "HKLM\\Software\\Quindel\\$1" /v "$2" /t REG_SZ /d "$3" /f /reg:32 >/dev/null 2>&1; }
+hklm Fennick Version 3.1.0
+hklm Fennick Locale ko-KR
+hklm Fennick LicenseType "Free Home"
+hklm Fennick RootDir "$(winpath "$fennick")"
+hklm Dravel RootDir "$(winpath "$agent")"
+# What the agent's "/checkupdate Fennick" finds and writes into Fennick's UpdateInfo.ini.
+sed 's/$/\r/' >"$inst/Dravel.UpdateInfo.ini" <<INI
+[ProductInfo]
+EngName=Fennick
+LocalName=Fennick Photo
+Mutex=FennickRunning
+MainApp=Fennick.exe
+NewVersion=3.2.0
+Descript1=Faster start-up
+Descript2=Pictures open twice as fast.\nThe viewer remembers the last folder.
+SimpleDescript=Faster start-up\nPictures open twice as fast, and the viewer remembers the last folder.
+Updated=1
+[FileInfo]
+DownloadedPath=$(winpath "$downloads/fennick_setup.exe")
+INI
+: >"$demo/server.log"
+code=0
+OSTREY_ARTIFACT_DIR="$demo" "$WINE_BIN" "$(winpath "$root/build/test/tests-bin/update_walk.exe")" \
+  "$(winpath "$inst/Norvane.exe")" Fennick update- 2>/dev/null | tr -d '\r' | sed 's/^/    /' || code=$?
+calls() { for f in "$@"; do if [ -e "$f" ]; then tr -d '\r' <"$f" | sed -n 's/^cmd=/    /p'; fi; done; }
+# Norvane restarts the agent without waiting for it: give it a moment to leave its record.
+for _ in $(seq 1 50); do compgen -G "$agent/Dravel.exe.*.call" >/dev/null && break; sleep 0.1; done
+echo "the agent was started (its call records):"
+calls "$inst"/Dravel.exe.*.call "$agent"/Dravel.exe.*.call
+echo "Fennick was started after the update:"
+calls "$fennick"/Fennick.exe.*.call
+if [ -e "$downloads/fennick_setup.exe" ]; then echo "the downloaded setup is still there"; else echo "the downloaded setup was deleted"; fi
+sleep 0.5
+echo "the server saw:"; sed 's/^/    /' "$demo/server.log"
+echo "pictures: build/demo/update-*.png (walk exit code $code: 0 = Norvane ended normally after the completion page)"
+
+kill "$server_pid" >/dev/null 2>&1 || true
 
 say "Pallix, the toolbar's install helper: one chore per switch, exit code always 0"
 pallix=$(winpath "$root/$bin/Pallix.exe")

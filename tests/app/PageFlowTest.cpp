@@ -171,6 +171,19 @@ TEST(PageFlow, ElevatedHandOverByShellResult) {
     EXPECT_EQ(run(0), "ask-running save elevate 1>4 @4");
 }
 
+// A copy that was started to be the elevated one and is not (the system gave it no higher
+// rights) must not start yet another copy: each would wait for the last one's mutex and hand
+// over again, without end. It goes on in this process; the progress page asks for elevation
+// when it starts the setup.
+TEST(PageFlow, CopyStartedForElevationNeverHandsOverAgain) {
+    Flow f(AdminProgress);
+    f.host.needs_elevation = true;
+    f.host.running = true;
+    f.flow.OnFirstShow();
+    EXPECT_EQ(f.host.Log(), "close-product close- ad -1>4");
+    EXPECT_EQ(f.flow.current_page(), kProgressPage);
+}
+
 TEST(PageFlow, LicencePageOnlyWhenNeededAndKeptUntilAccepted) {
     Flow f(UpdateNotice);
     f.host.licence_needed = true;

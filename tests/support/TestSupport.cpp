@@ -345,6 +345,10 @@ bool Process::Start(const std::string& command_line, const Options& options) {
                             &info);
     }
     if (!ok) return false;
+    // A program of the machine running Wine (ImageMagick) gets no Windows process: Wine leaves
+    // no process handle and something that is not a thread handle of ours in hThread; closing
+    // that closed one of this process's handles (its standard output, for one).
+    if (!info.hProcess) return true;
     CloseHandle(info.hThread);
     handle_ = info.hProcess;
     pid_ = info.dwProcessId;
@@ -385,6 +389,23 @@ bool StillRuns(HANDLE process) { return WaitForSingleObject(process, 0) == WAIT_
 
 bool SameFile(const std::string& a, const std::string& b) {
     return !a.empty() && lstrcmpiA(a.c_str(), b.c_str()) == 0;
+}
+
+bool StartsWithFolder(const std::string& path, const std::string& folder) {
+    if (folder.empty() || path.size() <= folder.size()) return false;
+    const char next = path[folder.size()];
+    if (folder.back() != '\\' && next != '\\') return false;
+    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path.c_str(),
+                          static_cast<int>(folder.size()), folder.c_str(),
+                          static_cast<int>(folder.size())) == CSTR_EQUAL;
+}
+
+void EndAndClose(HANDLE process) {
+    if (StillRuns(process)) {
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, 5000);
+    }
+    CloseHandle(process);
 }
 
 }  // namespace
@@ -439,15 +460,41 @@ size_t ProcessOwner::OwnCopiesOf(const std::string& program) {
     return added;
 }
 
+void ProcessOwner::Watch(const std::string& folder) { folders_.push_back(folder); }
+
 void ProcessOwner::EndAll() {
-    for (const auto& entry : owned_) {
-        if (StillRuns(entry.second)) {
-            TerminateProcess(entry.second, 1);
-            WaitForSingleObject(entry.second, 5000);
-        }
-        CloseHandle(entry.second);
-    }
+    for (const auto& entry : owned_) EndAndClose(entry.second);
     owned_.clear();
+    for (int round = 0; round < 5; ++round) {
+        bool found = false;
+        for (const std::string& folder : folders_) {
+            for (DWORD pid : ProcessesUnder(folder)) {
+                HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+                if (!process) continue;
+                found = true;
+                EndAndClose(process);
+            }
+        }
+        if (!found) break;
+    }
+}
+
+std::vector<DWORD> ProcessOwner::ProcessesUnder(const std::string& folder) {
+    std::vector<DWORD> found;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return found;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (entry.th32ProcessID == 0 || entry.th32ProcessID == GetCurrentProcessId()) continue;
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+        if (!process) continue;
+        const std::string program = ProgramOf(process);
+        CloseHandle(process);
+        if (StartsWithFolder(program, folder)) found.push_back(entry.th32ProcessID);
+    }
+    CloseHandle(snapshot);
+    return found;
 }
 
 size_t ProcessOwner::Running() const {

@@ -142,14 +142,22 @@ public:
     bool Own(HANDLE process);
     // Takes every running process started from the program file; returns how many were new.
     size_t OwnCopiesOf(const std::string& program);
-    // Terminates every owned process that still runs and waits for it to be gone.
+    // Every process running from this folder (or below it) when the owner ends is ended too:
+    // the programs a program under test starts from a test's own folder.
+    void Watch(const std::string& folder);
+    // Terminates every owned process that still runs and waits for it to be gone; then the
+    // watched folders' processes, again until a round finds none (one being ended may just
+    // have started another).
     void EndAll();
+    // Ids of the running processes whose program lies in the folder or below it.
+    static std::vector<DWORD> ProcessesUnder(const std::string& folder);
     // Owned processes that still run.
     size_t Running() const;
 
 private:
     bool Owns(DWORD pid) const;
     std::vector<std::pair<DWORD, HANDLE>> owned_;
+    std::vector<std::string> folders_;
 };
 
 // The program file a process runs, as the system names it; empty when it cannot be read.

@@ -57,7 +57,9 @@ bool PageFlow::EnterProgressStep(bool* skip_preparation) {
         host_.Post(PageRequest::Close);
         return false;
     }
-    if (host_.NeedsElevatedCopy()) {
+    // The copy started for the hand-over never hands over again: where the system starts it
+    // without higher rights, every further copy would be the same, one after another.
+    if (mode_ != AdminProgress && host_.NeedsElevatedCopy()) {
         host_.SaveSetupOptions();
         const int result = host_.StartElevatedCopy();
         if (result > 32) {

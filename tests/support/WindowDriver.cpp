@@ -1,0 +1,182 @@
+#include "tests/support/WindowDriver.h"
+
+#include <cstdlib>
+
+#include "tests/support/TestSupport.h"
+
+namespace testsupport {
+
+namespace {
+
+constexpr const char* kDialogClass = "#32770";
+
+bool IsMainDialog(HWND window) {
+    return IsWindowVisible(window) && ClassName(window) == kDialogClass &&
+           GetWindow(window, GW_OWNER) == nullptr;
+}
+
+BOOL CALLBACK CollectChild(HWND window, LPARAM param) {
+    auto* found = reinterpret_cast<std::vector<HWND>*>(param);
+    found->push_back(window);
+    return TRUE;
+}
+
+// The static text of a message box: the first static child with text.
+std::string MessageBoxText(HWND box) {
+    std::vector<HWND> children;
+    EnumChildWindows(box, &CollectChild, reinterpret_cast<LPARAM>(&children));
+    for (HWND child : children) {
+        if (ClassName(child) != "Static") continue;
+        const std::string text = ReadText(child).value_or("");
+        if (!text.empty()) return text;
+    }
+    return "";
+}
+
+std::optional<MessageBoxInfo> FindMessageBox(DWORD pid) {
+    for (HWND window : WindowsOfProcess(pid)) {
+        if (!IsWindowVisible(window) || ClassName(window) != kDialogClass) continue;
+        if (GetWindow(window, GW_OWNER) == nullptr) continue;
+        MessageBoxInfo box;
+        box.window = window;
+        box.caption = ReadText(window).value_or("");
+        box.text = MessageBoxText(window);
+        return box;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+HWND WaitForMainDialog(DWORD pid, DWORD timeout_ms) {
+    return WaitForWindow(pid, timeout_ms, &IsMainDialog);
+}
+
+std::vector<HWND> ChildDialogs(HWND parent) {
+    std::vector<HWND> dialogs;
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (ClassName(child) == kDialogClass) dialogs.push_back(child);
+    }
+    return dialogs;
+}
+
+HWND VisibleChildDialog(HWND parent) {
+    for (HWND dialog : ChildDialogs(parent)) {
+        if (IsWindowVisible(dialog)) return dialog;
+    }
+    return nullptr;
+}
+
+HWND Control(HWND dialog, int id) { return dialog ? GetDlgItem(dialog, id) : nullptr; }
+
+bool Click(HWND button) { return button && PostMessageA(button, BM_CLICK, 0, 0); }
+
+std::optional<std::string> ReadText(HWND window, DWORD timeout_ms) {
+    if (!window) return std::nullopt;
+    char text[2048] = {};
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text),
+                             SMTO_ABORTIFHUNG, timeout_ms, &copied)) {
+        return std::nullopt;
+    }
+    return std::string(text);
+}
+
+bool IsChecked(HWND check_box) {
+    DWORD_PTR state = 0;
+    return check_box &&
+           SendMessageTimeoutA(check_box, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state) &&
+           state == BST_CHECKED;
+}
+
+bool Answers(HWND window, DWORD timeout_ms) {
+    DWORD_PTR ignored = 0;
+    return window &&
+           SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeout_ms, &ignored) != 0;
+}
+
+bool PressKey(HWND window, UINT virtual_key) {
+    if (!window) return false;
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    HWND target = window;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus) {
+        target = info.hwndFocus;
+    }
+    const UINT scan = MapVirtualKeyA(virtual_key, 0);
+    const LPARAM down = 1 | (static_cast<LPARAM>(scan) << 16);
+    const LPARAM up = down | (1 << 30) | (static_cast<LPARAM>(1) << 31);
+    return PostMessageA(target, WM_KEYDOWN, virtual_key, down) &&
+           PostMessageA(target, WM_KEYUP, virtual_key, up);
+}
+
+std::optional<MessageBoxInfo> WaitForMessageBox(DWORD pid, DWORD timeout_ms) {
+    std::optional<MessageBoxInfo> box;
+    WaitUntil([&] { return (box = FindMessageBox(pid)).has_value() && !box->text.empty(); },
+              timeout_ms);
+    return box;
+}
+
+bool AnyMessageBox(DWORD pid) { return FindMessageBox(pid).has_value(); }
+
+bool AnswerMessageBox(const MessageBoxInfo& box, int button_id) {
+    return Click(GetDlgItem(box.window, button_id));
+}
+
+std::optional<DWORD> WaitForExit(DWORD pid, DWORD timeout_ms) {
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process) return std::nullopt;
+    std::optional<DWORD> code;
+    if (WaitForSingleObject(process, timeout_ms) == WAIT_OBJECT_0) {
+        DWORD value = 0;
+        if (GetExitCodeProcess(process, &value)) code = value;
+    }
+    CloseHandle(process);
+    return code;
+}
+
+bool ProcessRuns(DWORD pid) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (!process) return false;
+    const bool runs = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return runs;
+}
+
+bool SaveWindowScreenshot(HWND window, const std::string& name) {
+    RECT rect;
+    if (!window || !GetWindowRect(window, &rect)) return false;
+    const char* dir = std::getenv("OSTREY_ARTIFACT_DIR");
+    if (!dir) return false;
+    const std::string whole = "whole-" + name;
+    if (!SaveScreenshot(whole)) return false;
+    char geometry[64];
+    snprintf(geometry, sizeof(geometry), "%ldx%ld+%ld+%ld", rect.right - rect.left,
+             rect.bottom - rect.top, rect.left, rect.top);
+    const std::string from = std::string(dir) + "/" + whole;
+    const std::string to = std::string(dir) + "/" + name;
+    const std::string windows_to = WindowsPath(to);
+    DeleteFileA(windows_to.c_str());
+    // ImageMagick runs as a program of the machine running Wine, which does not wait for it.
+    Process convert;
+    if (!convert.Start("/usr/bin/convert " + from + " -crop " + geometry + " +repage " + to)) {
+        return false;
+    }
+    // Complete once the file has stopped growing.
+    LONGLONG last_size = -1;
+    const bool done = WaitUntil(
+        [&] {
+            WIN32_FILE_ATTRIBUTE_DATA data;
+            if (!GetFileAttributesExA(windows_to.c_str(), GetFileExInfoStandard, &data)) return false;
+            const LONGLONG size =
+                (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+            const bool stable = size > 0 && size == last_size;
+            last_size = size;
+            return stable;
+        },
+        30000);
+    DeleteFileA(WindowsPath(from).c_str());
+    return done;
+}
+
+}  // namespace testsupport

@@ -1,0 +1,56 @@
+#pragma once
+// Drives a dialog-based program of another process the way a user would: find its window and
+// the page on show, click buttons, read texts, press Enter and Escape, answer its message
+// boxes, and wait for it to end. Every wait is bounded; nothing here ends a process (that is
+// ProcessOwner's job).
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// The process's visible top-level dialog ("#32770") that no other window owns: the main window
+// of a dialog-based program. Null when none appears in time.
+HWND WaitForMainDialog(DWORD pid, DWORD timeout_ms);
+// Direct child windows of class "#32770" (a dialog's embedded dialogs), visible or not.
+std::vector<HWND> ChildDialogs(HWND parent);
+// The visible one of them; null when none is visible.
+HWND VisibleChildDialog(HWND parent);
+HWND Control(HWND dialog, int id);
+
+// BM_CLICK, posted: a click that opens a message box must not block the test.
+bool Click(HWND button);
+// The window's text through WM_GETTEXT; nullopt when the window does not answer in time.
+std::optional<std::string> ReadText(HWND window, DWORD timeout_ms = 5000);
+bool IsChecked(HWND check_box);
+// Whether the window's thread answers a message within the time.
+bool Answers(HWND window, DWORD timeout_ms);
+
+// Enter (VK_RETURN) or Escape (VK_ESCAPE) as the program's dialog manager receives them: posted
+// as key strokes to the window that has the keyboard focus in the thread of `window` (to
+// `window` itself when that thread has no focus).
+bool PressKey(HWND window, UINT virtual_key);
+
+// A message box of the process: its window, caption and text.
+struct MessageBoxInfo {
+    HWND window = nullptr;
+    std::string caption;
+    std::string text;
+};
+// Message boxes are top-level dialogs of the process with an owner and a static text.
+std::optional<MessageBoxInfo> WaitForMessageBox(DWORD pid, DWORD timeout_ms);
+bool AnyMessageBox(DWORD pid);
+// Clicks the box's button (IDOK, IDCANCEL, IDYES, IDNO, ...).
+bool AnswerMessageBox(const MessageBoxInfo& box, int button_id);
+
+// Waits until the process (by id) has ended; its exit code, or nullopt when it still runs or
+// cannot be opened.
+std::optional<DWORD> WaitForExit(DWORD pid, DWORD timeout_ms);
+bool ProcessRuns(DWORD pid);
+
+// Saves the area of `window` on the test display as ArtifactDir()/name (a .png).
+bool SaveWindowScreenshot(HWND window, const std::string& name);
+
+}  // namespace testsupport

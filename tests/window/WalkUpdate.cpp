@@ -1,0 +1,143 @@
+// Walks one whole update the way a user does, for the demo: starts Norvane with
+// "/explicitupdate <product>", waits for each page, takes its picture, and moves on with the
+// page's own button (the licence page, when it comes, is accepted); at the progress page it posts
+// what the product's setup posts when it has finished (WM_USER+1000 to the window), and on the
+// completion page it clicks the finish button. Prints what it sees; exits with 0 when Norvane
+// ended normally after the completion page.
+//
+//   update_walk.exe <Norvane.exe> <product> [picture prefix]
+//
+// Pictures go to OSTREY_ARTIFACT_DIR as "<prefix><n>-<page>.png". Everything it started is ended
+// by id when it ends.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "resources/ResourceIds.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/WindowDriver.h"
+#include "updater/app/PageFlow.h"
+
+using namespace testsupport;
+
+namespace {
+
+constexpr DWORD kWait = 30000;
+constexpr UINT kMsgNextPage = WM_USER + 1000;
+const char* const kPageNames[kPageCount] = {"loading",  "description", "options",  "licence",
+                                            "progress", "complete",    "current",  "error"};
+
+int PageIndexOf(HWND page) {
+    if (!page) return -1;
+    if (Control(page, IDC_OPTION_TREE)) return kOptionPage;
+    if (Control(page, IDC_LICENSE_TEXT)) return kLicensePage;
+    if (Control(page, IDC_PROGRESS_BAR)) return kProgressPage;
+    if (Control(page, IDC_AD_PLACEHOLDER)) return kCompletePage;
+    if (Control(page, IDC_NEXT) && Control(page, IDC_DESC_LINE2)) return kDescriptionPage;
+    if (Control(page, IDC_PAGE_BUTTON)) {
+        return Control(page, IDC_TITLE) ? kAlreadyCurrentPage : kErrorPage;
+    }
+    return kLoadingPage;
+}
+
+// Waits until the window shows a page other than `previous`; its index, -1 when none came.
+int NextPageShown(HWND window, int previous, HWND* page) {
+    int index = -1;
+    WaitUntil(
+        [&] {
+            *page = VisibleChildDialog(window);
+            index = PageIndexOf(*page);
+            return index >= 0 && index != previous;
+        },
+        kWait);
+    return index != previous ? index : -1;
+}
+
+void Picture(HWND window, const std::string& prefix, int step, int page) {
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    Answers(window, 5000);
+    Sleep(300);
+    const std::string name = prefix + std::to_string(step) + "-" + kPageNames[page] + ".png";
+    if (SaveWindowScreenshot(window, name)) std::printf("    picture: %s\n", name.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: update_walk <Norvane.exe> <product> [picture prefix]\n");
+        return 2;
+    }
+    const std::string prefix = argc > 3 ? argv[3] : "update-";
+    ProcessOwner owner;
+    Process norvane;
+    if (!norvane.Start(Quote(argv[1]) + " /explicitupdate " + argv[2])) {
+        std::printf("Norvane did not start\n");
+        return 1;
+    }
+    owner.Own(norvane.pid());
+    HWND window = WaitForMainDialog(norvane.pid(), kWait);
+    if (!window) {
+        std::printf("no update window\n");
+        return 1;
+    }
+    std::printf("update window \"%s\"\n", ReadText(window).value_or("").c_str());
+
+    int page = -1;
+    HWND shown = nullptr;
+    for (int step = 1; step <= 12; ++step) {
+        page = NextPageShown(window, page, &shown);
+        if (page < 0) {
+            std::printf("the window stays where it is\n");
+            return 1;
+        }
+        std::printf("page %d, %s; close button %s\n", page, kPageNames[page],
+                    IsWindowEnabled(Control(window, IDC_CLOSE)) ? "enabled" : "disabled");
+        Picture(window, prefix, step, page);
+        switch (page) {
+        case kLoadingPage:
+            std::printf("    the agent beside Norvane checks for the update\n");
+            break;
+        case kDescriptionPage:
+            std::printf("    \"%s\"\n    \"%s\" / \"%s\"\n", ReadText(Control(shown, IDC_TITLE)).value_or("").c_str(),
+                        ReadText(Control(shown, IDC_DESC_LINE1)).value_or("").c_str(),
+                        ReadText(Control(shown, IDC_DESC_LINE2)).value_or("").c_str());
+            Click(Control(shown, IDC_NEXT));
+            break;
+        case kOptionPage:
+            Click(Control(shown, IDC_NEXT));
+            break;
+        case kLicensePage: {
+            std::printf("    the licence is accepted\n");
+            Click(Control(shown, IDC_LICENSE_ACCEPT));
+            Answers(window, 5000);
+            PressKey(window, VK_RETURN);
+            if (auto question = WaitForMessageBox(norvane.pid(), 3000)) {
+                AnswerMessageBox(*question, IDYES);
+            }
+            break;
+        }
+        case kProgressPage:
+            std::printf("    the setup reports its end: WM_USER+1000 to the window\n");
+            PostMessageA(window, kMsgNextPage, 0, 0);
+            break;
+        case kCompletePage:
+            std::printf("    \"%s\"; finish\n", ReadText(Control(shown, IDC_TITLE)).value_or("").c_str());
+            Click(Control(shown, IDC_PAGE_BUTTON));
+            break;
+        default:
+            Click(Control(shown, IDC_PAGE_BUTTON));
+            break;
+        }
+        if (page == kCompletePage || page == kAlreadyCurrentPage || page == kErrorPage) break;
+    }
+    const auto code = norvane.Wait(kWait);
+    if (!code) {
+        std::printf("Norvane did not end\n");
+        return 1;
+    }
+    std::printf("Norvane ended with exit code %lu\n", *code);
+    return page == kCompletePage && *code == 0 ? 0 : 1;
+}
