@@ -202,7 +202,10 @@ UpdateWindowTest::UpdateWindowTest(std::string product_name)
       setup_path(Join(root.File("Downloads"), product + "_setup.exe")),
       language(HKEY_CURRENT_USER, kAgentUserKey, "Language", View::Own),
       option_file(HKEY_CURRENT_USER, kAgentUserKey, "OptionFileName", View::Own),
-      addon_host(HKEY_CURRENT_USER, kAgentUserKey, "AddonServerHost", View::Own),
+      addon_host(HKEY_LOCAL_MACHINE, kAgentUserKey, "AddonServerHost", View::View32),
+      ad_host(HKEY_LOCAL_MACHINE, kAgentUserKey, "AdServerHost", View::View32),
+      stat_host(HKEY_LOCAL_MACHINE, kAgentUserKey, "StatServerHost", View::View32),
+      install_host(HKEY_LOCAL_MACHINE, kAgentUserKey, "InstallServerHost", View::View32),
       agent_root(HKEY_LOCAL_MACHINE, "Software\\Quindel\\Dravel", "RootDir", View::View32),
       product_key(HKEY_LOCAL_MACHINE, "Software\\Quindel\\" + product, View::View32),
       agent_state(HKEY_CURRENT_USER, "SOFTWARE\\Quindel\\Dravel\\" + product, View::Own) {
@@ -234,8 +237,10 @@ UpdateWindowTest::UpdateWindowTest(std::string product_name)
                       "]]></eula></option></addon>\r\n");
     SetRegString(HKEY_CURRENT_USER, kAgentUserKey, "OptionFileName", option_path, View::Own);
     // Nothing is fetched from the network; should anything try, it meets a closed port.
-    SetRegString(HKEY_CURRENT_USER, kAgentUserKey, "AddonServerHost",
-                 "127.0.0.1:" + std::to_string(LoopbackServer::UnusedPort()), View::Own);
+    const std::string closed = "127.0.0.1:" + std::to_string(LoopbackServer::UnusedPort());
+    for (const char* host : {"AddonServerHost", "AdServerHost", "StatServerHost", "InstallServerHost"}) {
+        SetRegString(HKEY_LOCAL_MACHINE, kAgentUserKey, host, closed, View::View32);
+    }
 }
 
 UpdateWindowTest::~UpdateWindowTest() {

@@ -118,6 +118,9 @@ protected:
     testsupport::ScopedRegValue language;
     testsupport::ScopedRegValue option_file;
     testsupport::ScopedRegValue addon_host;
+    testsupport::ScopedRegValue ad_host;
+    testsupport::ScopedRegValue stat_host;
+    testsupport::ScopedRegValue install_host;
     testsupport::ScopedRegValue agent_root;
     testsupport::ScopedRegTree product_key;
     testsupport::ScopedRegTree agent_state;
