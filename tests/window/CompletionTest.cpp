@@ -105,7 +105,11 @@ TEST_F(Completion, TheProductStartsWithoutElevation) {
 TEST_F(ToolbarUpdate, FinishingStartsTheCleanerAndLogsTheAlarm) {
     InstallProduct();
     ASSERT_TRUE(CopyInto(Join(DoublesDir(), "RecordedProgram.exe"), product_dir, "Scourel.exe"));
-    AgentWillFind(DefaultInfo());
+    // From version 2.25 on, the second option is the option page's extra box, checked as the
+    // option stands (on); before, the page turns it off.
+    UpdateInfoText info = DefaultInfo();
+    info.new_version = "2.26";
+    AgentWillFind(info);
     const DWORD pid = StartNorvane("/explicitupdate");
     HWND window = MainWindow(pid);
     ASSERT_NE(window, nullptr);
