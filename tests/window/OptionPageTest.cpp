@@ -3,6 +3,8 @@
 // keys, the two tabs, and what the page's button leaves in SetupOption.ini for the elevated copy.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "resources/ResourceIds.h"
 #include "tests/window/UpdateWindowFixture.h"
 #include "updater/app/PageFlow.h"
@@ -408,6 +410,49 @@ TEST_F(OptionPageTest, TabsSwitchTheViewsAndTheBoxesSitInTheCorners) {
     EXPECT_FALSE(IsWindowVisible(tree) || IsWindowEnabled(tree));
 
     CancelWithYes(pid, window);
+}
+
+// Offer texts come from the server and may be long: the boxes then share the bottom row and wrap
+// their texts, instead of covering each other or running off the page.
+TEST_F(OptionPageTest, LongOfferTextsWrapInsteadOfCoveringEachOther) {
+    InstallProduct();
+    const std::string long_title =
+        "Also install Fennick Notes, the free program for notes, lists and reminders (recommended)";
+    const std::string long_name = "Tarrow Start, the portal for news, mail and weather";
+    std::string offer = MiddleOffer(true);
+    offer.replace(offer.find(kOfferTitle), std::strlen(kOfferTitle), long_title);
+    std::string start_offer = StartPageOffer("http://start.tarrow.example");
+    start_offer.replace(start_offer.find(kPartnerName), std::strlen(kPartnerName), long_name);
+    for (bool with_start_page : {true, false}) {
+        SCOPED_TRACE(with_start_page ? "both boxes" : "the extra box alone");
+        WriteOptionFile(offer + (with_start_page ? start_offer : ""));
+        DWORD pid = 0;
+        HWND window = nullptr;
+        HWND page = OpenOptionPage(DefaultInfo(), &pid, &window);
+        ASSERT_NE(page, nullptr);
+        RECT client;
+        GetClientRect(page, &client);
+        const RECT button = RectIn(Control(page, IDC_NEXT), page);
+        const Box extra = ReadBox(page, IDC_EXTRA_OFFER_CHECK);
+        EXPECT_TRUE(extra.visible);
+        EXPECT_EQ(extra.text, long_title);
+        EXPECT_GE(extra.rect.left, 10);
+        EXPECT_EQ(extra.rect.right, client.right - 5);
+        EXPECT_EQ(extra.rect.bottom, client.bottom - 10);
+        EXPECT_GT(extra.rect.top, button.bottom);
+        if (with_start_page) {
+            const Box start = ReadBox(page, IDC_START_PAGE_CHECK);
+            EXPECT_TRUE(start.visible);
+            EXPECT_EQ(start.text, Fill(Module(IDS_START_PAGE_OFFER), long_name));
+            EXPECT_EQ(start.rect.left, 10);
+            EXPECT_EQ(start.rect.bottom, client.bottom - 10);
+            EXPECT_LT(start.rect.right, extra.rect.left) << "the boxes overlap";
+            EXPECT_GT(start.rect.top, button.bottom);
+            LetItPaint(window);
+            SaveWindowScreenshot(page, "run_page_options_long_texts.png");
+        }
+        owner.EndAll();
+    }
 }
 
 // ---- what the button leaves for the elevated copy ----
