@@ -46,6 +46,52 @@ std::optional<MessageBoxInfo> FindMessageBox(DWORD pid) {
     return std::nullopt;
 }
 
+// A block of memory lent in the process that owns a window, for the messages whose parameters
+// point at structures: the control reads and writes them in its own address space.
+class RemoteBlock {
+public:
+    RemoteBlock(HWND window, size_t size) {
+        DWORD pid = 0;
+        if (!window || !GetWindowThreadProcessId(window, &pid)) return;
+        process_ =
+            OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+        if (process_) {
+            address_ = static_cast<char*>(
+                VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        }
+    }
+    ~RemoteBlock() {
+        if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+        if (process_) CloseHandle(process_);
+    }
+    RemoteBlock(const RemoteBlock&) = delete;
+    RemoteBlock& operator=(const RemoteBlock&) = delete;
+
+    bool ok() const { return address_ != nullptr; }
+    char* at(size_t offset) const { return address_ + offset; }
+    LPARAM param(size_t offset = 0) const { return reinterpret_cast<LPARAM>(at(offset)); }
+    bool Write(size_t offset, const void* data, size_t size) const {
+        SIZE_T done = 0;
+        return WriteProcessMemory(process_, at(offset), data, size, &done) && done == size;
+    }
+    bool Read(size_t offset, void* data, size_t size) const {
+        SIZE_T done = 0;
+        return ReadProcessMemory(process_, at(offset), data, size, &done) && done == size;
+    }
+
+private:
+    HANDLE process_ = nullptr;
+    char* address_ = nullptr;
+};
+
+std::optional<LRESULT> Send(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(window, msg, wparam, lparam, SMTO_ABORTIFHUNG, 5000, &result)) {
+        return std::nullopt;
+    }
+    return static_cast<LRESULT>(result);
+}
+
 }  // namespace
 
 HWND WaitForMainDialog(DWORD pid, DWORD timeout_ms) {
@@ -141,6 +187,108 @@ bool ProcessRuns(DWORD pid) {
     const bool runs = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
     CloseHandle(process);
     return runs;
+}
+
+std::vector<TreeItem> TreeItems(HWND tree) {
+    std::vector<TreeItem> items;
+    constexpr size_t kTextAt = 256, kTextSize = 512;
+    RemoteBlock block(tree, kTextAt + kTextSize);
+    if (!block.ok()) return items;
+    HTREEITEM item =
+        reinterpret_cast<HTREEITEM>(Send(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0).value_or(0));
+    // A tree of a few items; the bound only keeps a broken answer from looping.
+    for (int count = 0; item && count < 100; ++count) {
+        TVITEMA query = {};
+        query.mask = TVIF_HANDLE | TVIF_TEXT | TVIF_STATE;
+        query.hItem = item;
+        query.stateMask = TVIS_STATEIMAGEMASK | TVIS_BOLD;
+        query.pszText = block.at(kTextAt);
+        query.cchTextMax = kTextSize;
+        char text[kTextSize] = {};
+        TVITEMA answer = {};
+        if (!block.Write(0, &query, sizeof(query)) || !block.Write(kTextAt, text, 1) ||
+            !Send(tree, TVM_GETITEMA, 0, block.param()).value_or(0) ||
+            !block.Read(0, &answer, sizeof(answer)) || !block.Read(kTextAt, text, kTextSize)) {
+            break;
+        }
+        text[kTextSize - 1] = '\0';
+        TreeItem read;
+        read.handle = item;
+        read.text = text;
+        read.state_image = static_cast<int>((answer.state & TVIS_STATEIMAGEMASK) >> 12);
+        read.bold = (answer.state & TVIS_BOLD) != 0;
+        items.push_back(read);
+        item = reinterpret_cast<HTREEITEM>(
+            Send(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)).value_or(0));
+    }
+    return items;
+}
+
+std::optional<POINT> StateImagePoint(HWND tree, HTREEITEM item) {
+    RemoteBlock block(tree, sizeof(RECT) + sizeof(TVHITTESTINFO));
+    if (!block.ok()) return std::nullopt;
+    // The item's text rectangle; its state image lies somewhere to the left of it.
+    RECT text = {};
+    *reinterpret_cast<HTREEITEM*>(&text) = item;
+    if (!block.Write(0, &text, sizeof(text)) ||
+        !Send(tree, TVM_GETITEMRECT, TRUE, block.param()).value_or(0) ||
+        !block.Read(0, &text, sizeof(text))) {
+        return std::nullopt;
+    }
+    const LONG y = (text.top + text.bottom) / 2;
+    for (LONG x = text.left - 1; x >= 0; --x) {
+        TVHITTESTINFO hit = {};
+        hit.pt = {x, y};
+        if (!block.Write(sizeof(RECT), &hit, sizeof(hit))) return std::nullopt;
+        Send(tree, TVM_HITTEST, 0, block.param(sizeof(RECT)));
+        if (!block.Read(sizeof(RECT), &hit, sizeof(hit))) return std::nullopt;
+        if (hit.hItem == item && (hit.flags & TVHT_ONITEMSTATEICON)) return hit.pt;
+    }
+    return std::nullopt;
+}
+
+bool ClickAt(HWND window, POINT point) {
+    const LPARAM where = MAKELPARAM(point.x, point.y);
+    return window && PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, where) &&
+           PostMessageA(window, WM_LBUTTONUP, 0, where);
+}
+
+bool PostKey(HWND window, UINT virtual_key) {
+    const UINT scan = MapVirtualKeyA(virtual_key, 0);
+    const LPARAM down = 1 | (static_cast<LPARAM>(scan) << 16);
+    const LPARAM up = down | (1 << 30) | (static_cast<LPARAM>(1) << 31);
+    return window && PostMessageA(window, WM_KEYDOWN, virtual_key, down) &&
+           PostMessageA(window, WM_KEYUP, virtual_key, up);
+}
+
+bool ClickTab(HWND tabs, int index) {
+    RemoteBlock block(tabs, sizeof(RECT));
+    RECT item = {};
+    if (!block.ok() || !Send(tabs, TCM_GETITEMRECT, index, block.param()).value_or(0) ||
+        !block.Read(0, &item, sizeof(item))) {
+        return false;
+    }
+    return ClickAt(tabs, {(item.left + item.right) / 2, (item.top + item.bottom) / 2});
+}
+
+std::optional<CHARFORMAT2A> RichTextFormat(HWND rich, int start, int end) {
+    RemoteBlock block(rich, sizeof(CHARFORMAT2A));
+    CHARFORMAT2A format = {};
+    format.cbSize = sizeof(format);
+    if (!block.ok() || !Send(rich, EM_SETSEL, start, end) ||
+        !block.Write(0, &format, sizeof(format)) ||
+        !Send(rich, EM_GETCHARFORMAT, SCF_SELECTION, block.param()) ||
+        !block.Read(0, &format, sizeof(format))) {
+        return std::nullopt;
+    }
+    return format;
+}
+
+RECT RectIn(HWND window, HWND reference) {
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    MapWindowPoints(nullptr, reference, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
 }
 
 bool SaveWindowScreenshot(HWND window, const std::string& name) {

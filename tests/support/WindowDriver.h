@@ -4,6 +4,8 @@
 // boxes, and wait for it to end. Every wait is bounded; nothing here ends a process (that is
 // ProcessOwner's job).
 #include <windows.h>
+#include <commctrl.h>
+#include <richedit.h>
 
 #include <optional>
 #include <string>
@@ -49,6 +51,32 @@ bool AnswerMessageBox(const MessageBoxInfo& box, int button_id);
 // cannot be opened.
 std::optional<DWORD> WaitForExit(DWORD pid, DWORD timeout_ms);
 bool ProcessRuns(DWORD pid);
+
+// Controls whose messages carry pointers (tree views, tabs, rich edits) read through memory lent
+// in the process that owns the control; the test and the program share one pointer size.
+struct TreeItem {
+    HTREEITEM handle = nullptr;
+    std::string text;
+    int state_image = 0;  // the item's state image index (check boxes: 1 clear, 2 checked)
+    bool bold = false;
+};
+// The tree's items at the root, top to bottom.
+std::vector<TreeItem> TreeItems(HWND tree);
+// A point in the tree's client area on the item's state image (what TVM_HITTEST calls
+// TVHT_ONITEMSTATEICON); nullopt when the item shows none.
+std::optional<POINT> StateImagePoint(HWND tree, HTREEITEM item);
+// A left click posted to the window at a point of its client area (button down and up).
+bool ClickAt(HWND window, POINT point);
+// A key posted to the window as the keyboard sends it (down and up); the program's own loop
+// turns it into its character.
+bool PostKey(HWND window, UINT virtual_key);
+// A click on the middle of a tab's item.
+bool ClickTab(HWND tabs, int index);
+// The character format the rich edit reports for the characters [start, end): for a mixed
+// range the mask lacks the effect's bit. Moves the control's selection.
+std::optional<CHARFORMAT2A> RichTextFormat(HWND rich, int start, int end);
+// A window's rectangle in the client coordinates of another (normally its parent).
+RECT RectIn(HWND window, HWND reference);
 
 // Saves the area of `window` on the test display as ArtifactDir()/name (a .png).
 bool SaveWindowScreenshot(HWND window, const std::string& name);

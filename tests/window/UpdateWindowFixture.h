@@ -82,6 +82,9 @@ protected:
     // `delay_ms`, then ends as `end` says ("exit", "crash", "hang").
     void AgentWillFind(const UpdateInfoText& text, bool write = true, DWORD delay_ms = 0,
                        const std::string& end = "exit");
+    // The option file the agent names: the log and licence addresses, after `offers` (elements
+    // of the document: "addproduct", "startpage").
+    void WriteOptionFile(const std::string& offers);
     // UpdateInfo.ini as the agent left it before starting Norvane ("/updatenotice").
     void AgentHasWritten(const UpdateInfoText& text);
 

@@ -247,6 +247,68 @@ void CUpdateOptionDlg::SetUpStartPageBox() {
     }
 }
 
+void CUpdateOptionDlg::FitBottomBoxes() {
+    // The texts come from the option file and may be long. As long as both boxes fit side by
+    // side they stay as placed; otherwise they share the row and a box too wide for its share
+    // wraps its text onto more lines, growing upwards but not into the button.
+    constexpr int kLeftMargin = 10, kRightMargin = 5, kBottomMargin = 10, kGap = 10;
+    RECT page;
+    GetClientRect(hwnd(), &page);
+    // The page itself is not on show yet: a box counts by its own style.
+    auto shown = [](HWND box) {
+        return box && (GetWindowLongPtrA(box, GWL_STYLE) & WS_VISIBLE) ? box : nullptr;
+    };
+    HWND start = shown(Item(IDC_START_PAGE_CHECK)), extra = shown(Item(IDC_EXTRA_OFFER_CHECK));
+    auto width_of = [](HWND box) {
+        RECT rect;
+        GetWindowRect(box, &rect);
+        return static_cast<int>(rect.right - rect.left);
+    };
+    const int row = page.right - kLeftMargin - kRightMargin;
+    int start_share = row, extra_share = row;
+    if (start && extra) {
+        const int start_width = width_of(start), extra_width = width_of(extra);
+        if (start_width + kGap + extra_width <= row) return;
+        const int half = (row - kGap) / 2;
+        start_share = start_width <= half ? start_width
+                      : extra_width <= half ? row - kGap - extra_width
+                                            : half;
+        extra_share = row - kGap - start_share;
+    }
+    int top_limit = 0;
+    if (HWND button = Item(IDC_NEXT)) {
+        RECT rect;
+        GetWindowRect(button, &rect);
+        MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&rect), 2);
+        top_limit = rect.bottom + 5;
+    }
+    for (HWND box : {start, extra}) {
+        if (!box) continue;
+        const int share = box == start ? start_share : extra_share;
+        if (width_of(box) <= share) continue;
+        RECT client;
+        GetClientRect(box, &client);
+        const int line_height = client.bottom;
+        char text[512] = {};
+        GetWindowTextA(box, text, sizeof(text));
+        RECT text_area = {0, 0, share - 2 * line_height, 0};
+        HDC dc = GetDC(box);
+        HGDIOBJ old_font =
+            SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(box, WM_GETFONT, 0, 0)));
+        DrawTextA(dc, text, -1, &text_area, DT_CALCRECT | DT_WORDBREAK);
+        SelectObject(dc, old_font);
+        ReleaseDC(box, dc);
+        int height = text_area.bottom > line_height ? text_area.bottom : line_height;
+        const int room = page.bottom - kBottomMargin - top_limit;
+        if (height > room && room >= line_height) height = room;
+        SetWindowLongPtrA(box, GWL_STYLE, GetWindowLongPtrA(box, GWL_STYLE) | BS_MULTILINE);
+        const int left = box == start ? kLeftMargin : page.right - kRightMargin - share;
+        SetWindowPos(box, nullptr, left, page.bottom - height - kBottomMargin, share, height,
+                     SWP_NOACTIVATE | SWP_NOZORDER);
+        InvalidateRect(box, nullptr, TRUE);
+    }
+}
+
 void CUpdateOptionDlg::SetUpTabs() {
     HWND tabs = tabs_.hwnd();
     if (!tabs) return;
@@ -297,6 +359,7 @@ void CUpdateOptionDlg::OnShown() {
     }
     SetUpExtraOfferBox();
     SetUpStartPageBox();
+    FitBottomBoxes();
     if (next_button_.hwnd()) SetFocus(next_button_.hwnd());
     SetUpTabs();
 }

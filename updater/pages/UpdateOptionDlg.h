@@ -53,6 +53,8 @@ private:
     // Sizes the check box to its text and shows it at (x, y from the bottom); x < 0 means
     // right-aligned with that margin.
     void PlaceCheckBox(int id, int x, int bottom_margin);
+    // Long offer texts: keeps the two boxes from covering each other or leaving the page.
+    void FitBottomBoxes();
     HTREEITEM AddItem(UINT text_id);
     bool StoreDrivesExtraBox() const;
     bool StartPageWorkerComplete() const;
