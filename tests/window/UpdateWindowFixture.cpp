@@ -162,6 +162,13 @@ std::string LogoBitmap() {
     return file;
 }
 
+void LetItPaint(HWND window) {
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    Answers(window, 5000);
+    Sleep(300);
+    Answers(window, 5000);
+}
+
 std::optional<bool> ProcessElevated(DWORD pid) {
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
     if (!process) return std::nullopt;
@@ -229,13 +236,9 @@ UpdateWindowTest::UpdateWindowTest(std::string product_name)
     // The option file lies on disk, as the agent leaves it; its log address is the server.
     server.Serve("/eula.rtf", "{\\rtf1 Terms}");
     server.Serve("/UpdateLog.aspx", "OK");
-    const std::string option_path = root.File("option.xml");
-    WriteTextFile(option_path,
-                  "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<addon><option><logurl><![CDATA[" +
-                      server.Url("/UpdateLog.aspx") + "]]></logurl><eula ver=\"" +
-                      std::to_string(kEulaRevision) + "\"><![CDATA[" + server.Url("/eula.rtf") +
-                      "]]></eula></option></addon>\r\n");
-    SetRegString(HKEY_CURRENT_USER, kAgentUserKey, "OptionFileName", option_path, View::Own);
+    WriteOptionFile();
+    SetRegString(HKEY_CURRENT_USER, kAgentUserKey, "OptionFileName", root.File("option.xml"),
+                 View::Own);
     // Nothing is fetched from the network; should anything try, it meets a closed port.
     const std::string closed = "127.0.0.1:" + std::to_string(LoopbackServer::UnusedPort());
     for (const char* host : {"AddonServerHost", "AdServerHost", "StatServerHost", "InstallServerHost"}) {
@@ -249,6 +252,14 @@ UpdateWindowTest::~UpdateWindowTest() {
     started.clear();
     RemoveTree(DataFolder());
     DeleteFileA(Join(DataRoot(), "EULA_" + std::to_string(kEulaRevision) + ".rtf").c_str());
+}
+
+void UpdateWindowTest::WriteOptionFile(const std::string& offers) {
+    WriteTextFile(root.File("option.xml"),
+                  "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<addon>" + offers +
+                      "<option><logurl><![CDATA[" + server.Url("/UpdateLog.aspx") +
+                      "]]></logurl><eula ver=\"" + std::to_string(kEulaRevision) +
+                      "\"><![CDATA[" + server.Url("/eula.rtf") + "]]></eula></option></addon>\r\n");
 }
 
 std::string UpdateWindowTest::DataFolder() const { return Join(DataRoot(), product); }
@@ -299,6 +310,7 @@ DWORD UpdateWindowTest::StartNorvane(const std::string& mode, bool limited_token
     Process norvane;
     Process::Options options;
     options.limited_token = limited_token;
+    options.extra_environment = norvane_environment;
     if (!norvane.Start(Quote(Join(install_dir, "Norvane.exe")) + " " + mode + " " + product,
                        options)) {
         ADD_FAILURE() << "Norvane did not start";

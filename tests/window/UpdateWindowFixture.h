@@ -12,7 +12,6 @@
 
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TestSupport.h"
-#include "tests/support/TestSupport.h"
 #include "tests/support/WindowDriver.h"
 #include "updater/app/PageFlow.h"
 
@@ -49,6 +48,8 @@ std::string Fill(const std::string& format, const std::string& first,
 std::string DateInDays(int days);
 // A 48 x 48 logo as a bitmap file: a blue disc with a white arrow on the page colour.
 std::string LogoBitmap();
+// Lets the window finish painting before its picture is taken.
+void LetItPaint(HWND window);
 // TokenElevation of another process; nullopt when its token cannot be read.
 std::optional<bool> ProcessElevated(DWORD pid);
 
@@ -85,8 +86,12 @@ protected:
     // UpdateInfo.ini as the agent left it before starting Norvane ("/updatenotice").
     void AgentHasWritten(const UpdateInfoText& text);
 
-    // Starts Norvane from the install folder with a switch and this product.
+    // Starts Norvane from the install folder with a switch and this product, with
+    // `norvane_environment` added to its environment.
     DWORD StartNorvane(const std::string& mode, bool limited_token = false);
+    // The option file on disk: the log address and the licence, after `offers` (XML of
+    // "addproduct" elements, as the add-on server hands them out).
+    void WriteOptionFile(const std::string& offers = "");
     HWND MainWindow(DWORD pid) { return testsupport::WaitForMainDialog(pid, kAppearTimeout); }
     // The visible page, once it is `index`; null when another page stays.
     HWND WaitForPage(HWND window, int index, DWORD timeout_ms = kAppearTimeout);
@@ -124,6 +129,7 @@ protected:
     testsupport::ScopedRegValue agent_root;
     testsupport::ScopedRegTree product_key;
     testsupport::ScopedRegTree agent_state;
+    std::vector<std::string> norvane_environment;  // "NAME=value"
     std::vector<testsupport::Process> started;
     // Last, so that it ends every process before the folders and values above go.
     testsupport::ProcessOwner owner;
