@@ -163,6 +163,10 @@ void CUpdateCompleteDlg::OnShown() {
 }
 
 void CUpdateCompleteDlg::Finish() {
+    // A click or Enter queued behind the first one reaches the page inside the download
+    // dialog's message loop: it must not install the offer or close the update a second time.
+    if (finishing_) return;
+    finishing_ = true;
     if (end_offer_) {
         end_offer_->selected.CheckboxUserState =
             IsDlgButtonChecked(hwnd(), IDC_END_OFFER_CHECK) == BST_CHECKED ? 1 : 0;
