@@ -38,6 +38,7 @@ protected:
         ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, key, "Locale", "en-US"));
         ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, key, "LicenseType", "Pro+Plus"));
         // The setup has finished.
+        ASSERT_TRUE(SetupHasEnded()) << "the setup did not run";
         ASSERT_TRUE(PostMessageA(window, kMsgNextPage, 0, 0));
         HWND complete = WaitForPage(window, kCompletePage);
         ASSERT_NE(complete, nullptr) << "shows page " << PageShown(window);

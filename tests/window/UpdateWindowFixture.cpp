@@ -347,6 +347,12 @@ void UpdateWindowTest::MoveOnToTheProgressStep(HWND window) {
     ASSERT_TRUE(Click(Control(options, IDC_NEXT)));
 }
 
+bool UpdateWindowTest::SetupHasEnded() {
+    const auto runs = WaitForCalls(setup_path, 1);
+    if (runs.empty()) return false;
+    return WaitUntil([&] { return !ProcessRuns(runs[0].pid); }, kExitTimeout);
+}
+
 void UpdateWindowTest::CancelWithYes(DWORD pid, HWND window) {
     ASSERT_TRUE(PressKey(window, VK_ESCAPE));
     auto question = WaitForMessageBox(pid, kAppearTimeout);

@@ -102,6 +102,9 @@ protected:
     bool CloseButtonEnabled(HWND window);
     // From the description page through the option page to the progress step.
     void MoveOnToTheProgressStep(HWND window);
+    // The update's setup (a recording stand-in) has run and ended, as a real setup has by the
+    // time it reports its end; false when it did not run. Only then can the finish delete it.
+    bool SetupHasEnded();
     // The cancel question answered with Yes; the process then ends.
     void CancelWithYes(DWORD pid, HWND window);
     // No visible window while the process runs, then exit code 0.
