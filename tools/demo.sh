@@ -4,7 +4,8 @@
 # What it shows grows with the program; today: Norvane's start-up decisions, a "/sendlog"
 # report, a background preparation that fetches an update's option file, offered setup and
 # licence, the update window, one whole update walked through page by page against the agent's
-# stand-in (ending with the update log on the server), and Pallix's registry chores.
+# stand-in (the advertisement request, the end offer installed from the completion page, and the
+# update log on the server), and Pallix's registry chores.
 # Screenshots go to build/demo/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -35,9 +36,13 @@ run_norvane() {  # prints and returns Norvane's exit code
 
 say "Starting the vendor's server stand-in"
 # What the add-on server hands out for Fennick: an option file offering Scanly as the middle
-# offer (its setup is the offered-setup stand-in), the log address and a licence text.
-rm -rf "$demo/www"; mkdir -p "$demo/www"
+# offer and Notely as the end offer (both setups are the offered-setup stand-in), the log address
+# and a licence text. The advertisement server's add-in page is the same server's.
+rm -rf "$demo/www"; mkdir -p "$demo/www/show"
 cp build/test/doubles/offer_setup.exe "$demo/www/scanly_setup.exe"
+cp build/test/doubles/offer_setup.exe "$demo/www/notely_setup.exe"
+printf '<html><head><!--86435486-A14F-4f74-B4AC-444F6968BA1B--></head><body>Ostrey</body></html>' \
+  >"$demo/www/show/dravel_end_addin.aspx"
 printf '{\\rtf1 Ostrey licence, revision 3}' >"$demo/www/eula.rtf"
 printf 'BM' >"$demo/www/fennick_logo.bmp"
 md5=$(md5sum "$demo/www/scanly_setup.exe" | cut -d' ' -f1)
@@ -60,15 +65,26 @@ cat >"$demo/www/default.ashx" <<XML
       <textupdate><![CDATA[Also update Scanly Virus Scan]]></textupdate>
     </productinfo>
   </addproduct>
+  <addproduct type="end">
+    <productinfo>
+      <name>Notely</name><namelocal>Notely Notes</namelocal><ver>2.0</ver>
+      <url checksum="$md5"><![CDATA[$server/notely_setup.exe]]></url>
+      <setcheckbox>1</setcheckbox>
+      <textadd><![CDATA[Also install Notely Notes]]></textadd>
+      <textupdate><![CDATA[Also update Notely Notes]]></textupdate>
+    </productinfo>
+  </addproduct>
   <option>
     <logurl><![CDATA[$server/UpdateLog.aspx]]></logurl>
     <eula ver="3"><![CDATA[$server/eula.rtf]]></eula>
   </option>
 </addon>
 XML
-# The vendor's hosts are machine settings (the 32-bit view): point the add-on server at the
-# stand-in.
-"$WINE_BIN" reg add 'HKLM\Software\Quindel\Dravel' /v AddonServerHost /t REG_SZ /d "127.0.0.1:$port" /reg:32 /f >/dev/null 2>&1
+# The vendor's hosts are machine settings (the 32-bit view): point the add-on and advertisement
+# servers at the stand-in.
+for host in AddonServerHost AdServerHost; do
+  "$WINE_BIN" reg add 'HKLM\Software\Quindel\Dravel' /v $host /t REG_SZ /d "127.0.0.1:$port" /reg:32 /f >/dev/null 2>&1
+done
 
 say "A low-integrity copy reports a start-page result: /sendlog"
 url="http://127.0.0.1:$port/InstallerPattern.aspx?url=7&no=2&pd=dv_Fennick&cr=0&sr=0&cv=1.0&ov=9.2.6.1&ch=demo"
@@ -169,6 +185,9 @@ Updated=1
 DownloadedPath=$(winpath "$downloads/fennick_setup.exe")
 INI
 : >"$demo/server.log"
+# The offered setups record how they were started.
+rm -f "$demo/offer-setups.txt"
+export OFFER_SETUP_RECORD="$(winpath "$demo/offer-setups.txt")"
 code=0
 OSTREY_ARTIFACT_DIR="$demo" "$WINE_BIN" "$(winpath "$root/build/test/tests-bin/update_walk.exe")" \
   "$(winpath "$inst/Norvane.exe")" Fennick update- 2>/dev/null | tr -d '\r' | sed 's/^/    /' || code=$?
@@ -180,6 +199,9 @@ calls "$inst"/Dravel.exe.*.call "$agent"/Dravel.exe.*.call
 echo "Fennick was started after the update:"
 calls "$fennick"/Fennick.exe.*.call
 if [ -e "$downloads/fennick_setup.exe" ]; then echo "the downloaded setup is still there"; else echo "the downloaded setup was deleted"; fi
+echo "offered setups started (their command lines):"
+if [ -s "$demo/offer-setups.txt" ]; then tr -d '\r' <"$demo/offer-setups.txt" | sed 's/^/    /'; else echo "    none"; fi
+unset OFFER_SETUP_RECORD
 sleep 0.5
 echo "the server saw:"; sed 's/^/    /' "$demo/server.log"
 echo "pictures: build/demo/update-*.png (walk exit code $code: 0 = Norvane ended normally after the completion page)"

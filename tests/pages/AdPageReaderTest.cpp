@@ -260,3 +260,30 @@ TEST(AdDocuments, OtherDocumentsAndAShownPageLeaveTheViewAlone) {
 }
 
 }  // namespace
+
+// The end offer's box, the caption and the completion message as the page is shown: the box
+// whenever the offer can be offered; the caption over the normal advertisement when there is no
+// box; the message unless an advertisement on show takes the page. An offer without any
+// advertisement on show (the server down, or nothing completed yet) keeps the message.
+TEST(CompletionControls, TheMessageGivesWayOnlyToAnAdvertisementOnShow) {
+    const struct {
+        bool offerable;
+        int state;
+        bool box, caption, labels;
+    } cases[] = {
+        {false, kAdNothingShown, false, false, true},
+        {true, kAdNothingShown, true, false, true},
+        {false, kAdNormalRequested, false, false, true},
+        {true, kAdNormalRequested, true, false, true},
+        {true, kAdAddinShown, true, false, false},
+        {false, kAdAddinShown, false, false, true},
+        {false, kAdNormalShown, false, true, false},
+        {true, kAdNormalShown, true, false, false},
+    };
+    for (const auto& c : cases) {
+        const CompletionControls shown = CompletionPageControls(c.offerable, c.state);
+        EXPECT_EQ(shown.offer_box, c.box) << c.offerable << " " << c.state;
+        EXPECT_EQ(shown.ad_caption, c.caption) << c.offerable << " " << c.state;
+        EXPECT_EQ(shown.labels, c.labels) << c.offerable << " " << c.state;
+    }
+}

@@ -162,6 +162,13 @@ std::string LogoBitmap() {
     return file;
 }
 
+void LetItPaint(HWND window) {
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    Answers(window, 5000);
+    Sleep(300);
+    Answers(window, 5000);
+}
+
 std::optional<bool> ProcessElevated(DWORD pid) {
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
     if (!process) return std::nullopt;
@@ -229,7 +236,7 @@ UpdateWindowTest::UpdateWindowTest(std::string product_name)
     // The option file lies on disk, as the agent leaves it; its log address is the server.
     server.Serve("/eula.rtf", "{\\rtf1 Terms}");
     server.Serve("/UpdateLog.aspx", "OK");
-    WriteOptionFile("");
+    WriteOptionFile();
     SetRegString(HKEY_CURRENT_USER, kAgentUserKey, "OptionFileName", root.File("option.xml"),
                  View::Own);
     // Nothing is fetched from the network; should anything try, it meets a closed port.
@@ -304,6 +311,7 @@ DWORD UpdateWindowTest::StartNorvane(const std::string& mode, bool limited_token
     Process norvane;
     Process::Options options;
     options.limited_token = limited_token;
+    options.extra_environment = norvane_environment;
     if (!norvane.Start(Quote(Join(install_dir, "Norvane.exe")) + " " + mode + " " + product,
                        options)) {
         ADD_FAILURE() << "Norvane did not start";
@@ -338,6 +346,12 @@ void UpdateWindowTest::MoveOnToTheProgressStep(HWND window) {
     HWND options = WaitForPage(window, kOptionPage);
     ASSERT_NE(options, nullptr) << "the description page's button did not move on";
     ASSERT_TRUE(Click(Control(options, IDC_NEXT)));
+}
+
+bool UpdateWindowTest::SetupHasEnded() {
+    const auto runs = WaitForCalls(setup_path, 1);
+    if (runs.empty()) return false;
+    return WaitUntil([&] { return !ProcessRuns(runs[0].pid); }, kExitTimeout);
 }
 
 void UpdateWindowTest::CancelWithYes(DWORD pid, HWND window) {

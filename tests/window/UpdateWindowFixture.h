@@ -12,7 +12,6 @@
 
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TestSupport.h"
-#include "tests/support/TestSupport.h"
 #include "tests/support/WindowDriver.h"
 #include "updater/app/PageFlow.h"
 
@@ -49,6 +48,8 @@ std::string Fill(const std::string& format, const std::string& first,
 std::string DateInDays(int days);
 // A 48 x 48 logo as a bitmap file: a blue disc with a white arrow on the page colour.
 std::string LogoBitmap();
+// Lets the window finish painting before its picture is taken.
+void LetItPaint(HWND window);
 // TokenElevation of another process; nullopt when its token cannot be read.
 std::optional<bool> ProcessElevated(DWORD pid);
 
@@ -82,14 +83,15 @@ protected:
     // `delay_ms`, then ends as `end` says ("exit", "crash", "hang").
     void AgentWillFind(const UpdateInfoText& text, bool write = true, DWORD delay_ms = 0,
                        const std::string& end = "exit");
-    // The option file the agent names: the log and licence addresses, after `offers` (elements
-    // of the document: "addproduct", "startpage").
-    void WriteOptionFile(const std::string& offers);
     // UpdateInfo.ini as the agent left it before starting Norvane ("/updatenotice").
     void AgentHasWritten(const UpdateInfoText& text);
 
-    // Starts Norvane from the install folder with a switch and this product.
+    // Starts Norvane from the install folder with a switch and this product, with
+    // `norvane_environment` added to its environment.
     DWORD StartNorvane(const std::string& mode, bool limited_token = false);
+    // The option file the agent names: the log and licence addresses, after `offers` (elements
+    // of the document: "addproduct", "startpage").
+    void WriteOptionFile(const std::string& offers = "");
     HWND MainWindow(DWORD pid) { return testsupport::WaitForMainDialog(pid, kAppearTimeout); }
     // The visible page, once it is `index`; null when another page stays.
     HWND WaitForPage(HWND window, int index, DWORD timeout_ms = kAppearTimeout);
@@ -100,6 +102,9 @@ protected:
     bool CloseButtonEnabled(HWND window);
     // From the description page through the option page to the progress step.
     void MoveOnToTheProgressStep(HWND window);
+    // The update's setup (a recording stand-in) has run and ended, as a real setup has by the
+    // time it reports its end; false when it did not run. Only then can the finish delete it.
+    bool SetupHasEnded();
     // The cancel question answered with Yes; the process then ends.
     void CancelWithYes(DWORD pid, HWND window);
     // No visible window while the process runs, then exit code 0.
@@ -127,6 +132,7 @@ protected:
     testsupport::ScopedRegValue agent_root;
     testsupport::ScopedRegTree product_key;
     testsupport::ScopedRegTree agent_state;
+    std::vector<std::string> norvane_environment;  // "NAME=value"
     std::vector<testsupport::Process> started;
     // Last, so that it ends every process before the folders and values above go.
     testsupport::ProcessOwner owner;

@@ -18,14 +18,6 @@ namespace {
 constexpr const char* kPrepareCloseLine = "4970 0 0";  // 18800
 constexpr const char* kCloseLine = "10 0 0";           // WM_CLOSE
 
-// Lets the page finish painting before its picture is taken.
-void LetItPaint(HWND window) {
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-    Answers(window, 5000);
-    Sleep(300);
-    Answers(window, 5000);
-}
-
 }  // namespace
 
 // ---- the loading page and the agent's check ("/explicitupdate") ----

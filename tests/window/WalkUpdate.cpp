@@ -123,10 +123,17 @@ int main(int argc, char** argv) {
             std::printf("    the setup reports its end: WM_USER+1000 to the window\n");
             PostMessageA(window, kMsgNextPage, 0, 0);
             break;
-        case kCompletePage:
-            std::printf("    \"%s\"; finish\n", ReadText(Control(shown, IDC_TITLE)).value_or("").c_str());
+        case kCompletePage: {
+            std::printf("    \"%s\"\n", ReadText(Control(shown, IDC_TITLE)).value_or("").c_str());
+            HWND box = Control(shown, IDC_END_OFFER_CHECK);
+            if (box && IsWindowVisible(box)) {
+                std::printf("    end offer: [%s] \"%s\"\n", IsChecked(box) ? "x" : " ",
+                            ReadText(box).value_or("").c_str());
+            }
+            std::printf("    finish\n");
             Click(Control(shown, IDC_PAGE_BUTTON));
             break;
+        }
         default:
             Click(Control(shown, IDC_PAGE_BUTTON));
             break;

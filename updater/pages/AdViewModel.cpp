@@ -2,6 +2,16 @@
 
 #include <utility>
 
+CompletionControls CompletionPageControls(bool offerable, int ad_state) {
+    CompletionControls controls;
+    controls.offer_box = offerable;
+    controls.ad_caption = !offerable && ad_state == kAdNormalShown;
+    // The message gives way only to an advertisement on show; an offer without one keeps it, or
+    // the page would say nothing but the offer.
+    controls.labels = !(ad_state == kAdNormalShown || (offerable && ad_state == kAdAddinShown));
+    return controls;
+}
+
 AdViewModel::AdViewModel(std::string addin_address, std::string normal_address)
     : addin_address_(std::move(addin_address)), normal_address_(std::move(normal_address)) {}
 

@@ -42,6 +42,15 @@ struct AdViewStep {
     bool offer_handed = false;  // the taker was asked (whatever it answered)
 };
 
+// Which of the completion page's controls show when it is shown, from whether the end offer
+// can be offered with a caption (its check box) and `ad_state`.
+struct CompletionControls {
+    bool offer_box = false;   // the end offer's check box
+    bool ad_caption = false;  // the caption above the normal advertisement
+    bool labels = false;      // the completion message and the line below it
+};
+CompletionControls CompletionPageControls(bool offerable, int ad_state);
+
 class AdViewModel {
 public:
     // The pages' full addresses; a document "is" a page when its address contains the page's.

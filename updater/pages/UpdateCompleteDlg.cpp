@@ -139,23 +139,25 @@ void CUpdateCompleteDlg::OnShown() {
     if (end_offer_ && state != kAdAddinShown) end_offer_->SelectEndOffer();
     const std::string label = end_offer_ && end_offer_->loaded ? end_offer_->GetTitle() : "";
     const bool offerable = end_offer_ && end_offer_->checkbox_shown && !label.empty();
+    const CompletionControls shown = CompletionPageControls(offerable, state);
     HWND box = Item(IDC_END_OFFER_CHECK);
     if (box) {
         SetWindowTextA(box, label.c_str());
         CheckDlgButton(hwnd(), IDC_END_OFFER_CHECK,
                        offerable && end_offer_->selected.CheckboxDefault == 1 ? BST_CHECKED
                                                                                : BST_UNCHECKED);
-        ShowWindow(box, offerable ? SW_SHOW : SW_HIDE);
+        ShowWindow(box, shown.offer_box ? SW_SHOW : SW_HIDE);
     }
-    const bool normal_ad_shown = state == kAdNormalShown;
     if (HWND caption = Item(IDC_AD_CAPTION)) {
-        const bool show_caption = !offerable && normal_ad_shown;
-        if (show_caption) SetWindowTextA(caption, FormatResString(IDS_COMPLETE_TEXT, local_name).c_str());
-        ShowWindow(caption, show_caption ? SW_SHOW : SW_HIDE);
+        if (shown.ad_caption) {
+            SetWindowTextA(caption, FormatResString(IDS_COMPLETE_TEXT, local_name).c_str());
+        }
+        ShowWindow(caption, shown.ad_caption ? SW_SHOW : SW_HIDE);
     }
-    const int labels = offerable || normal_ad_shown ? SW_HIDE : SW_SHOW;
     for (CExStatic* label_control : {&message_label_, &subtitle_label_}) {
-        if (label_control->hwnd()) ShowWindow(label_control->hwnd(), labels);
+        if (label_control->hwnd()) {
+            ShowWindow(label_control->hwnd(), shown.labels ? SW_SHOW : SW_HIDE);
+        }
     }
     PlaceFinishButton();
     if (finish_button_.hwnd()) SetFocus(finish_button_.hwnd());
@@ -163,6 +165,10 @@ void CUpdateCompleteDlg::OnShown() {
 }
 
 void CUpdateCompleteDlg::Finish() {
+    // A click or Enter queued behind the first one reaches the page inside the download
+    // dialog's message loop: it must not install the offer or close the update a second time.
+    if (finishing_) return;
+    finishing_ = true;
     if (end_offer_) {
         end_offer_->selected.CheckboxUserState =
             IsDlgButtonChecked(hwnd(), IDC_END_OFFER_CHECK) == BST_CHECKED ? 1 : 0;

@@ -60,6 +60,7 @@ private:
     AdViewModel ad_model_;
     WebUIManager html_view_;
     int page_shown_ = 0;
+    bool finishing_ = false;
     std::string complete_text_;
     HBITMAP logo_bitmap_ = nullptr;
     HBRUSH offer_brush_;
