@@ -16,6 +16,11 @@ public:
     HANDLE get() const { return handle_; }
     HANDLE* receive() { return &handle_; }
     bool valid() const { return handle_ && handle_ != INVALID_HANDLE_VALUE; }
+    // Closes the handle held (if any) and holds `handle` instead.
+    void reset(HANDLE handle = nullptr) {
+        if (valid()) CloseHandle(handle_);
+        handle_ = handle;
+    }
 
 private:
     HANDLE handle_ = nullptr;

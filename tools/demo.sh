@@ -4,8 +4,10 @@
 # What it shows grows with the program; today: Norvane's start-up decisions, a "/sendlog"
 # report, a background preparation that fetches an update's option file, offered setup and
 # licence, the update window, one whole update walked through page by page against the agent's
-# stand-in (the advertisement request, the end offer installed from the completion page, and the
-# update log on the server), and Pallix's registry chores.
+# stand-in (the licence accepted, the product's setup stand-in reporting its progress and its end
+# to the progress page, the middle offer installed after it, the advertisement request, the end
+# offer installed from the completion page, and the update log on the server), and Pallix's
+# registry chores.
 # Screenshots go to build/demo/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -153,8 +155,9 @@ sleep 1
 
 say "A whole update of Fennick as its user goes through it (/explicitupdate, the agent's stand-in)"
 # Norvane as the suite installs it, with the agent's stand-in beside it (the check); the agent's
-# own installation (its restart after the update); Fennick's installation, whose main program
-# and downloaded setup are stand-ins that record how they were started.
+# own installation (its restart after the update); Fennick's installation, whose main program is
+# a stand-in that records how it was started; the downloaded setup, a stand-in that reports its
+# progress and its end to the window handle it is given and records its command line.
 inst="$demo/Ostrey Update" agent="$demo/Quindel Dravel" fennick="$demo/Program Files/Fennick"
 downloads="$demo/Downloads"
 rm -rf "$inst" "$agent" "$demo/Program Files" "$downloads"
@@ -162,12 +165,15 @@ mkdir -p "$inst" "$agent" "$fennick" "$downloads"
 cp "$bin/Norvane.exe" "$bin/ko-KR.dll" build/test/doubles/Dravel.exe "$inst/"
 cp build/test/doubles/Dravel.exe "$agent/"
 cp build/test/doubles/RecordedProgram.exe "$fennick/Fennick.exe"
-cp build/test/doubles/RecordedProgram.exe "$downloads/fennick_setup.exe"
+cp build/test/doubles/product_setup.exe "$downloads/fennick_setup.exe"
 hklm() { "$WINE_BIN" reg add "HKLM\\Software\\Quindel\\$1" /v "$2" /t REG_SZ /d "$3" /f /reg:32 >/dev/null 2>&1; }
 hklm Fennick Version 3.1.0
 hklm Fennick Locale ko-KR
 hklm Fennick LicenseType "Free Home"
 hklm Fennick RootDir "$(winpath "$fennick")"
+# Fennick's users accepted licence revision 2; the option file names revision 3: the licence
+# page comes.
+"$WINE_BIN" reg add 'HKLM\Software\Quindel\Fennick' /v EULAVersion /t REG_DWORD /d 2 /f /reg:32 >/dev/null 2>&1
 hklm Dravel RootDir "$(winpath "$agent")"
 # What the agent's "/checkupdate Fennick" finds and writes into Fennick's UpdateInfo.ini.
 sed 's/$/\r/' >"$inst/Dravel.UpdateInfo.ini" <<INI
@@ -185,10 +191,12 @@ Updated=1
 DownloadedPath=$(winpath "$downloads/fennick_setup.exe")
 INI
 : >"$demo/server.log"
-# The offered setups record how they were started.
-rm -f "$demo/offer-setups.txt"
-export OFFER_SETUP_RECORD="$(winpath "$demo/offer-setups.txt")"
+rm -f "$demo/setup.record" "$demo/offer.record"
 code=0
+# The setup's and the offered setup's settings reach them through Norvane's environment: ten
+# steps a third of a second apart, and a record of how each was started.
+PRODUCT_SETUP_STEPS=10 PRODUCT_SETUP_DELAY=350 PRODUCT_SETUP_RECORD="$(winpath "$demo/setup.record")" \
+OFFER_SETUP_RECORD="$(winpath "$demo/offer.record")" \
 OSTREY_ARTIFACT_DIR="$demo" "$WINE_BIN" "$(winpath "$root/build/test/tests-bin/update_walk.exe")" \
   "$(winpath "$inst/Norvane.exe")" Fennick update- 2>/dev/null | tr -d '\r' | sed 's/^/    /' || code=$?
 calls() { for f in "$@"; do if [ -e "$f" ]; then tr -d '\r' <"$f" | sed -n 's/^cmd=/    /p'; fi; done; }
@@ -196,12 +204,18 @@ calls() { for f in "$@"; do if [ -e "$f" ]; then tr -d '\r' <"$f" | sed -n 's/^c
 for _ in $(seq 1 50); do compgen -G "$agent/Dravel.exe.*.call" >/dev/null && break; sleep 0.1; done
 echo "the agent was started (its call records):"
 calls "$inst"/Dravel.exe.*.call "$agent"/Dravel.exe.*.call
+echo "the product's setup was started (its record):"
+if [ -e "$demo/setup.record" ]; then tr -d '\r' <"$demo/setup.record" | sed 's/^/    /'; fi
+echo "the offered setups ran with (the middle offer's after the product's setup, the end offer's"
+echo "from the completion page):"
+if [ -s "$demo/offer.record" ]; then tr -d '\r' <"$demo/offer.record" | sed 's/^/    /'; else echo "    none"; fi
 echo "Fennick was started after the update:"
-calls "$fennick"/Fennick.exe.*.call
+if compgen -G "$fennick/Fennick.exe.*.call" >/dev/null; then
+  calls "$fennick"/Fennick.exe.*.call
+else
+  echo "    no: Fennick's option page has no box for starting it after the update"
+fi
 if [ -e "$downloads/fennick_setup.exe" ]; then echo "the downloaded setup is still there"; else echo "the downloaded setup was deleted"; fi
-echo "offered setups started (their command lines):"
-if [ -s "$demo/offer-setups.txt" ]; then tr -d '\r' <"$demo/offer-setups.txt" | sed 's/^/    /'; else echo "    none"; fi
-unset OFFER_SETUP_RECORD
 sleep 0.5
 echo "the server saw:"; sed 's/^/    /' "$demo/server.log"
 echo "pictures: build/demo/update-*.png (walk exit code $code: 0 = Norvane ended normally after the completion page)"

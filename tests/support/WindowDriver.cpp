@@ -141,19 +141,39 @@ bool Answers(HWND window, DWORD timeout_ms) {
            SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeout_ms, &ignored) != 0;
 }
 
-bool PressKey(HWND window, UINT virtual_key) {
-    if (!window) return false;
+namespace {
+
+// The window with the keyboard focus in the thread of `window`; `window` when there is none.
+HWND FocusOf(HWND window) {
     GUITHREADINFO info = {};
     info.cbSize = sizeof(info);
-    HWND target = window;
     if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus) {
-        target = info.hwndFocus;
+        return info.hwndFocus;
     }
+    return window;
+}
+
+}  // namespace
+
+bool PressKey(HWND window, UINT virtual_key) {
+    if (!window) return false;
+    HWND target = FocusOf(window);
     const UINT scan = MapVirtualKeyA(virtual_key, 0);
     const LPARAM down = 1 | (static_cast<LPARAM>(scan) << 16);
     const LPARAM up = down | (1 << 30) | (static_cast<LPARAM>(1) << 31);
     return PostMessageA(target, WM_KEYDOWN, virtual_key, down) &&
            PostMessageA(target, WM_KEYUP, virtual_key, up);
+}
+
+bool PressAltKey(HWND window, UINT virtual_key) {
+    if (!window) return false;
+    HWND target = FocusOf(window);
+    const UINT scan = MapVirtualKeyA(virtual_key, 0);
+    // Bit 29: the Alt key is down.
+    const LPARAM down = 1 | (static_cast<LPARAM>(scan) << 16) | (1 << 29);
+    const LPARAM up = down | (1 << 30) | (static_cast<LPARAM>(1) << 31);
+    return PostMessageA(target, WM_SYSKEYDOWN, virtual_key, down) &&
+           PostMessageA(target, WM_SYSKEYUP, virtual_key, up);
 }
 
 std::optional<MessageBoxInfo> WaitForMessageBox(DWORD pid, DWORD timeout_ms) {

@@ -34,6 +34,9 @@ bool Answers(HWND window, DWORD timeout_ms);
 // as key strokes to the window that has the keyboard focus in the thread of `window` (to
 // `window` itself when that thread has no focus).
 bool PressKey(HWND window, UINT virtual_key);
+// The same with Alt held (Alt+F4): system key strokes, which the window's default handling
+// turns into the system's commands.
+bool PressAltKey(HWND window, UINT virtual_key);
 
 // A message box of the process: its window, caption and text.
 struct MessageBoxInfo {

@@ -148,9 +148,9 @@ protected:
     // Norvane from its start to the completion page, the way the product's setup gets it
     // there. The update's setup (a stand-in) is put back first, as the last finish deleted it.
     HWND ReachTheCompletionPage(DWORD* pid, HWND* window, const UpdateInfoText& info) {
-        CopyInto(Join(DoublesDir(), "RecordedProgram.exe"), root.File("Downloads"),
-                 product + "_setup.exe");
-        ForgetCalls(setup_path);
+        // A fresh run of the setup's stand-in: no record or open gate of an earlier one.
+        DeleteFileA(setup_record.c_str());
+        DeleteFileA(setup_gate.c_str());
         AgentWillFind(info);
         *pid = StartNorvane("/explicitupdate");
         *window = MainWindow(*pid);
@@ -158,9 +158,12 @@ protected:
         MoveOnToTheProgressStep(*window);
         if (!WaitForPage(*window, kProgressPage)) return nullptr;
         if (on_progress_step) on_progress_step();
-        if (!SetupHasEnded()) return nullptr;
-        PostMessageA(*window, kMsgNextPage, 0, 0);
-        return WaitForPage(*window, kCompletePage);
+        if (!WaitForSetupRun()) return nullptr;
+        OpenSetupGate();
+        HWND page = WaitForPage(*window, kCompletePage);
+        // Finishing removes the setup's file: the setup must have ended by then.
+        if (page && !SetupHasEnded()) return nullptr;
+        return page;
     }
     HWND ReachTheCompletionPage(DWORD* pid, HWND* window) {
         return ReachTheCompletionPage(pid, window, DefaultInfo());

@@ -1,6 +1,6 @@
 // The end of an update and the hand-over to an elevated copy, driven through the real window.
-// The completion page is reached the way the product's setup reaches it: WM_USER+1000 posted to
-// the window while the progress page is on show.
+// The completion page is reached the way an update reaches it: the product's setup (its
+// stand-in) reports its end once the test has done what the setup would do meanwhile.
 #include <gtest/gtest.h>
 
 #include "resources/ResourceIds.h"
@@ -37,9 +37,9 @@ protected:
         const std::string key = "Software\\Quindel\\" + product;
         ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, key, "Locale", "en-US"));
         ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, key, "LicenseType", "Pro+Plus"));
-        // The setup has run and ended (its file is free again); then it reports its end.
-        ASSERT_TRUE(SetupHasEnded()) << "the setup did not run";
-        ASSERT_TRUE(PostMessageA(window, kMsgNextPage, 0, 0));
+        // The setup reports its end, and has ended (its file is free again) before the finish.
+        ASSERT_TRUE(WaitForSetupRun().has_value()) << "the setup did not start";
+        OpenSetupGate();
         HWND complete = WaitForPage(window, kCompletePage);
         ASSERT_NE(complete, nullptr) << "shows page " << PageShown(window);
         EXPECT_TRUE(CloseButtonEnabled(window));
@@ -116,7 +116,7 @@ TEST_F(ToolbarUpdate, FinishingStartsTheCleanerAndLogsTheAlarm) {
     ASSERT_NE(window, nullptr);
     MoveOnToTheProgressStep(window);
     ASSERT_NE(WaitForPage(window, kProgressPage), nullptr) << "shows page " << PageShown(window);
-    ASSERT_TRUE(PostMessageA(window, kMsgNextPage, 0, 0));
+    OpenSetupGate();
     HWND complete = WaitForPage(window, kCompletePage);
     ASSERT_NE(complete, nullptr);
     ASSERT_TRUE(Click(Control(complete, IDC_PAGE_BUTTON)));

@@ -1,5 +1,7 @@
 #include "tests/window/UpdateWindowFixture.h"
 
+#include <commctrl.h>
+
 #include <cstdio>
 
 #include "resources/ResourceIds.h"
@@ -87,6 +89,32 @@ int PageIndexOf(HWND page) {
         return Control(page, IDC_TITLE) ? kAlreadyCurrentPage : kErrorPage;
     }
     return kLoadingPage;
+}
+
+HWND PageOf(HWND window, int index) {
+    for (HWND page : ChildDialogs(window)) {
+        if (PageIndexOf(page) == index) return page;
+    }
+    return nullptr;
+}
+
+std::ostream& operator<<(std::ostream& out, const BarState& bar) {
+    return out << bar.low << ".." << bar.high << " at " << bar.position;
+}
+
+std::optional<BarState> ReadBar(HWND bar) {
+    DWORD_PTR low = 0, high = 0, position = 0;
+    // With a null range record the control answers one limit at a time.
+    if (!bar || !SendMessageTimeoutA(bar, PBM_GETRANGE, TRUE, 0, SMTO_ABORTIFHUNG, 5000, &low) ||
+        !SendMessageTimeoutA(bar, PBM_GETRANGE, FALSE, 0, SMTO_ABORTIFHUNG, 5000, &high) ||
+        !SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 5000, &position)) {
+        return std::nullopt;
+    }
+    BarState state;
+    state.low = static_cast<int>(low);
+    state.high = static_cast<int>(high);
+    state.position = static_cast<int>(position);
+    return state;
 }
 
 std::string ModuleString(const std::string& module_path, UINT id) {
@@ -207,6 +235,9 @@ UpdateWindowTest::UpdateWindowTest(std::string product_name)
       agent_dir(root.File("Quindel Dravel")),
       main_app(product + "Main.exe"),
       setup_path(Join(root.File("Downloads"), product + "_setup.exe")),
+      setup_record(root.File("setup.record")),
+      setup_gate(root.File("setup.gate")),
+      option_path(root.File("option.xml")),
       language(HKEY_CURRENT_USER, kAgentUserKey, "Language", View::Own),
       option_file(HKEY_CURRENT_USER, kAgentUserKey, "OptionFileName", View::Own),
       addon_host(HKEY_LOCAL_MACHINE, kAgentUserKey, "AddonServerHost", View::View32),
@@ -227,8 +258,10 @@ UpdateWindowTest::UpdateWindowTest(std::string product_name)
     CreateFolder(agent_dir);
     CopyInto(Join(DoublesDir(), "Dravel.exe"), agent_dir);
     CreateFolder(root.File("Downloads"));
-    CopyInto(Join(DoublesDir(), "RecordedProgram.exe"), root.File("Downloads"),
+    CopyInto(Join(DoublesDir(), "product_setup.exe"), root.File("Downloads"),
              product + "_setup.exe");
+    SetSetup("RECORD", setup_record);
+    SetSetup("GATE", setup_gate);
 
     SetRegString(HKEY_CURRENT_USER, kAgentUserKey, "Language", "ko-KR", View::Own);
     SetRegString(HKEY_LOCAL_MACHINE, "Software\\Quindel\\Dravel", "RootDir", agent_dir,
@@ -237,8 +270,7 @@ UpdateWindowTest::UpdateWindowTest(std::string product_name)
     server.Serve("/eula.rtf", "{\\rtf1 Terms}");
     server.Serve("/UpdateLog.aspx", "OK");
     WriteOptionFile();
-    SetRegString(HKEY_CURRENT_USER, kAgentUserKey, "OptionFileName", root.File("option.xml"),
-                 View::Own);
+    SetRegString(HKEY_CURRENT_USER, kAgentUserKey, "OptionFileName", option_path, View::Own);
     // Nothing is fetched from the network; should anything try, it meets a closed port.
     const std::string closed = "127.0.0.1:" + std::to_string(LoopbackServer::UnusedPort());
     for (const char* host : {"AddonServerHost", "AdServerHost", "StatServerHost", "InstallServerHost"}) {
@@ -254,14 +286,59 @@ UpdateWindowTest::~UpdateWindowTest() {
     DeleteFileA(Join(DataRoot(), "EULA_" + std::to_string(kEulaRevision) + ".rtf").c_str());
 }
 
-void UpdateWindowTest::WriteOptionFile(const std::string& offers) {
-    ASSERT_TRUE(WriteTextFile(root.File("option.xml"),
-                              "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<addon>" + offers +
-                                  "<option><logurl><![CDATA[" + server.Url("/UpdateLog.aspx") +
-                                  "]]></logurl><eula ver=\"" + std::to_string(kEulaRevision) +
-                                  "\"><![CDATA[" + server.Url("/eula.rtf") +
-                                  "]]></eula></option></addon>\r\n"));
+void UpdateWindowTest::WriteOptionFile(const std::string& offers_xml) {
+    ASSERT_TRUE(WriteTextFile(
+        option_path, "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<addon>" + offers_xml +
+                         "<option><logurl><![CDATA[" + server.Url("/UpdateLog.aspx") +
+                         "]]></logurl><eula ver=\"" + std::to_string(kEulaRevision) +
+                         "\"><![CDATA[" + server.Url("/eula.rtf") +
+                         "]]></eula></option></addon>\r\n"));
 }
+
+void UpdateWindowTest::RequireLicence() {
+    ASSERT_TRUE(SetRegDword(HKEY_LOCAL_MACHINE, "Software\\Quindel\\" + product, "EULAVersion",
+                            kEulaRevision - 1));
+}
+
+void UpdateWindowTest::SetSetup(const std::string& name, const std::string& value) {
+    const std::string prefix = "PRODUCT_SETUP_" + name + "=";
+    for (std::string& entry : norvane_environment) {
+        if (entry.compare(0, prefix.size(), prefix) == 0) {
+            entry = prefix + value;
+            return;
+        }
+    }
+    norvane_environment.push_back(prefix + value);
+}
+
+std::optional<SetupRun> UpdateWindowTest::WaitForSetupRun(DWORD timeout_ms) {
+    std::optional<std::string> text;
+    if (!WaitUntil([&] { return (text = ReadTextFile(setup_record)).has_value(); }, timeout_ms)) {
+        return std::nullopt;
+    }
+    // "pid=<id>\nelevated=<0|1>\ncmd=<arguments>\n"
+    SetupRun run;
+    size_t at = 0;
+    while (at < text->size()) {
+        size_t end = text->find('\n', at);
+        if (end == std::string::npos) end = text->size();
+        const std::string line = text->substr(at, end - at);
+        if (line.compare(0, 4, "pid=") == 0) run.pid = strtoul(line.c_str() + 4, nullptr, 10);
+        if (line.compare(0, 9, "elevated=") == 0) run.elevated = line.substr(9) == "1";
+        if (line.compare(0, 4, "cmd=") == 0) run.arguments = line.substr(4);
+        at = end + 1;
+    }
+    if (run.pid == 0) return std::nullopt;
+    // The id names the setup only while it runs; a setup that already ended needs no owner.
+    owner.Own(run.pid, setup_path);
+    return run;
+}
+
+bool UpdateWindowTest::WaitForSetupAtTheGate(DWORD timeout_ms) {
+    return WaitUntil([&] { return PathExists(setup_gate + ".reached"); }, timeout_ms);
+}
+
+void UpdateWindowTest::OpenSetupGate() { ASSERT_TRUE(WriteTextFile(setup_gate, "open")); }
 
 std::string UpdateWindowTest::DataFolder() const { return Join(DataRoot(), product); }
 
@@ -349,9 +426,9 @@ void UpdateWindowTest::MoveOnToTheProgressStep(HWND window) {
 }
 
 bool UpdateWindowTest::SetupHasEnded() {
-    const auto runs = WaitForCalls(setup_path, 1);
-    if (runs.empty()) return false;
-    return WaitUntil([&] { return !ProcessRuns(runs[0].pid); }, kExitTimeout);
+    const std::optional<SetupRun> run = WaitForSetupRun();
+    if (!run) return false;
+    return WaitUntil([&] { return !ProcessRuns(run->pid); }, kExitTimeout);
 }
 
 void UpdateWindowTest::CancelWithYes(DWORD pid, HWND window) {

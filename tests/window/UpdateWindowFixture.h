@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,28 @@ void ForgetCalls(const std::string& executable);
 // The page a child dialog of the update window is, told by the controls only that page has
 // (PageIndex of updater/app/PageFlow.h); -1 for none.
 int PageIndexOf(HWND page);
+// The window's page of that index, shown or not; null when it has none.
+HWND PageOf(HWND window, int index);
+
+// A progress bar of another process as the control reports it.
+struct BarState {
+    int low = -1;
+    int high = -1;
+    int position = -1;
+    bool operator==(const BarState& other) const {
+        return low == other.low && high == other.high && position == other.position;
+    }
+};
+std::ostream& operator<<(std::ostream& out, const BarState& bar);
+// Null when the control does not answer.
+std::optional<BarState> ReadBar(HWND bar);
+
+// One run of the product's setup program (the product_setup stand-in), from its record.
+struct SetupRun {
+    DWORD pid = 0;
+    bool elevated = false;
+    std::string arguments;  // the command line after the program path
+};
 
 // A string of the language module, and "%s" placeholders filled in order.
 std::string ModuleString(const std::string& module_path, UINT id);
@@ -85,6 +108,21 @@ protected:
                        const std::string& end = "exit");
     // UpdateInfo.ini as the agent left it before starting Norvane ("/updatenotice").
     void AgentHasWritten(const UpdateInfoText& text);
+    // The option file on disk: the log address, the licence and these "addproduct" elements.
+    void WriteOptionFile(const std::string& offers_xml = "");
+    // The product accepted an older licence than the option file's: the licence page comes.
+    void RequireLicence();
+
+    // The product's setup (the product_setup stand-in at DownloadedPath) takes its settings
+    // from Norvane's environment: "PRODUCT_SETUP_<name>=<value>" (MODE, STEPS, DELAY, ...).
+    // By default it reports its range and progress and then waits at a gate for the test.
+    void SetSetup(const std::string& name, const std::string& value);
+    // Its record once it has started; the process is owned at once. Null when none came.
+    std::optional<SetupRun> WaitForSetupRun(DWORD timeout_ms = kAppearTimeout);
+    // True once the setup has posted every report before its end and waits at the gate.
+    bool WaitForSetupAtTheGate(DWORD timeout_ms = kAppearTimeout);
+    // Lets the waiting setup report its end.
+    void OpenSetupGate();
 
     // Starts Norvane from the install folder with a switch and this product, with
     // `norvane_environment` added to its environment.
@@ -122,6 +160,11 @@ protected:
     const std::string agent_dir;    // the agent's RootDir, from which it is restarted
     const std::string main_app;     // the product's main program, a file in product_dir
     const std::string setup_path;   // the downloaded setup program (DownloadedPath)
+    const std::string setup_record;  // written by the setup when it starts
+    const std::string setup_gate;    // the setup reports its end once this file exists
+    const std::string option_path;   // the option file the agent left
+    // What Norvane is started with besides the test's environment ("NAME=value").
+    std::vector<std::string> norvane_environment;
     testsupport::LoopbackServer server;
     testsupport::ScopedRegValue language;
     testsupport::ScopedRegValue option_file;

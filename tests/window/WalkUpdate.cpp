@@ -1,21 +1,21 @@
 // Walks one whole update the way a user does, for the demo: starts Norvane with
 // "/explicitupdate <product>", waits for each page, takes its picture, and moves on with the
-// page's own button (the licence page, when it comes, is accepted); at the progress page it posts
-// what the product's setup posts when it has finished (WM_USER+1000 to the window), and on the
-// completion page it clicks the finish button. Prints what it sees; exits with 0 when Norvane
-// ended normally after the completion page.
+// page's own button (the licence page, when it comes, is accepted); at the progress page it
+// watches the bar while the product's setup (the caller's stand-in) reports its progress and its
+// end, and on the completion page it clicks the finish button. Prints what it sees; exits with 0
+// when Norvane ended normally after the completion page.
 //
 //   update_walk.exe <Norvane.exe> <product> [picture prefix]
 //
 // Pictures go to OSTREY_ARTIFACT_DIR as "<prefix><n>-<page>.png". Everything it started is ended
 // by id when it ends.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <string>
 
 #include "resources/ResourceIds.h"
-#include "tests/support/TestSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowDriver.h"
 #include "updater/app/PageFlow.h"
@@ -25,7 +25,6 @@ using namespace testsupport;
 namespace {
 
 constexpr DWORD kWait = 30000;
-constexpr UINT kMsgNextPage = WM_USER + 1000;
 const char* const kPageNames[kPageCount] = {"loading",  "description", "options",  "licence",
                                             "progress", "complete",    "current",  "error"};
 
@@ -53,6 +52,34 @@ int NextPageShown(HWND window, int previous, HWND* page) {
         },
         kWait);
     return index != previous ? index : -1;
+}
+
+// The bar's upper limit and position; -1 each when it does not answer.
+void ReadBar(HWND bar, int* high, int* position) {
+    DWORD_PTR limit = 0, at = 0;
+    const bool read =
+        SendMessageTimeoutA(bar, PBM_GETRANGE, FALSE, 0, SMTO_ABORTIFHUNG, 5000, &limit) &&
+        SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 5000, &at);
+    *high = read ? static_cast<int>(limit) : -1;
+    *position = read ? static_cast<int>(at) : -1;
+}
+
+// Follows the setup's reports until the bar is at least half full (or the page is left).
+void WatchTheSetup(HWND window, HWND page) {
+    HWND bar = Control(page, IDC_PROGRESS_BAR);
+    int shown_high = -2, shown_position = -2;
+    WaitUntil(
+        [&] {
+            int high = 0, position = 0;
+            ReadBar(bar, &high, &position);
+            if (high != shown_high || position != shown_position) {
+                std::printf("    bar 0..%d at %d\n", high, position);
+                shown_high = high;
+                shown_position = position;
+            }
+            return VisibleChildDialog(window) != page || (high > 0 && position * 2 >= high);
+        },
+        kWait);
 }
 
 void Picture(HWND window, const std::string& prefix, int step, int page) {
@@ -95,6 +122,11 @@ int main(int argc, char** argv) {
         }
         std::printf("page %d, %s; close button %s\n", page, kPageNames[page],
                     IsWindowEnabled(Control(window, IDC_CLOSE)) ? "enabled" : "disabled");
+        // The progress page is worth a picture once the setup has reported some progress.
+        if (page == kProgressPage) {
+            std::printf("    the setup reports its progress to the page\n");
+            WatchTheSetup(window, shown);
+        }
         Picture(window, prefix, step, page);
         switch (page) {
         case kLoadingPage:
@@ -110,18 +142,15 @@ int main(int argc, char** argv) {
             Click(Control(shown, IDC_NEXT));
             break;
         case kLicensePage: {
-            std::printf("    the licence is accepted\n");
+            std::printf("    the licence is accepted: the box, then the button it enables\n");
             Click(Control(shown, IDC_LICENSE_ACCEPT));
-            Answers(window, 5000);
-            PressKey(window, VK_RETURN);
-            if (auto question = WaitForMessageBox(norvane.pid(), 3000)) {
-                AnswerMessageBox(*question, IDYES);
-            }
+            HWND agree = Control(shown, IDC_LICENSE_NEXT);
+            WaitUntil([&] { return IsWindowEnabled(agree) != FALSE; }, kWait);
+            Click(agree);
             break;
         }
         case kProgressPage:
-            std::printf("    the setup reports its end: WM_USER+1000 to the window\n");
-            PostMessageA(window, kMsgNextPage, 0, 0);
+            // The page moves on when the setup reports its end.
             break;
         case kCompletePage: {
             std::printf("    \"%s\"\n", ReadText(Control(shown, IDC_TITLE)).value_or("").c_str());

@@ -183,6 +183,11 @@ bool CNorvaneDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& res
     case kMsgClose:
         flow_.Close();
         return true;
+    case WM_CLOSE:
+        // Alt+F4 and the system's close command go where the close button goes, also on the
+        // pages whose button is disabled: the window's own close rules decide, page by page.
+        PostMessageA(hwnd(), kMsgClose, 0, 0);
+        return true;
     case WM_COMMAND:
         if (LOWORD(wparam) == IDC_CLOSE && HIWORD(wparam) == BN_CLICKED) {
             PostMessageA(hwnd(), kMsgClose, 0, 0);

@@ -77,12 +77,23 @@ void CLicenseAgreementDlg::OpenLink(LPARAM notification) {
     if (link->msg != WM_LBUTTONUP) return;
     const LONG length = link->chrg.cpMax - link->chrg.cpMin;
     if (length <= 0) return;
-    std::vector<char> address(static_cast<size_t>(length) + 1, '\0');
+    // The range counts characters; in a double-byte code page each can take two bytes.
+    std::vector<char> address(static_cast<size_t>(length) * 2 + 1, '\0');
     TEXTRANGEA range;
     range.chrg = link->chrg;
     range.lpstrText = address.data();
     SendMessageA(link->nmhdr.hwndFrom, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range));
-    if (address[0]) ShellExecuteA(hwnd(), "open", address.data(), nullptr, nullptr, SW_SHOW);
+    if (!address[0]) return;
+    SHELLEXECUTEINFOA info;
+    ZeroMemory(&info, sizeof(info));
+    info.cbSize = sizeof(info);
+    // An address nothing can open stays a click that does nothing, without the shell's box.
+    info.fMask = SEE_MASK_FLAG_NO_UI;
+    info.hwnd = hwnd();
+    info.lpVerb = "open";
+    info.lpFile = address.data();
+    info.nShow = SW_SHOW;
+    ShellExecuteExA(&info);
 }
 
 bool CLicenseAgreementDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {

@@ -18,6 +18,10 @@ constexpr UINT kMsgSetupRange = WM_USER + 1;
 constexpr UINT kMsgSetupPosition = WM_USER + 2;
 constexpr UINT kMsgSetupFinished = WM_USER + 4;
 
+// Looks at the setup process while the page waits for the setup's end.
+constexpr UINT_PTR kSetupWatchTimer = 0x5E7;
+constexpr UINT kSetupWatchPeriodMs = 500;
+
 const char* YesNo(int flag) { return flag ? "yes" : "no"; }
 }  // namespace
 
@@ -66,15 +70,43 @@ bool CUpdateProgressDlg::StartSetup() {
     const std::string parameters =
         SetupParameters(hwnd(), setup_options_ ? *setup_options_ : no_icons);
     DWORD process_id = kNoProcessId;
-    const int result = ShellExecuteAndWait(&process_id, setup_path_, parameters, false, true);
+    HANDLE process = nullptr;
+    const int result =
+        ShellExecuteKeepingProcess(&process, &process_id, setup_path_, parameters, true);
+    setup_process_.reset(process);
     setup_process_id_ = process_id == kNoProcessId ? 0 : process_id;
-    return result > 32;
+    setup_end_seen_ = false;
+    if (result <= 32) return false;
+    // A setup that crashes or ends without its report would leave the page waiting for ever.
+    if (setup_process_.valid()) SetTimer(hwnd(), kSetupWatchTimer, kSetupWatchPeriodMs, nullptr);
+    return true;
+}
+
+void CUpdateProgressDlg::WatchSetup() {
+    if (finished_ || !setup_process_.valid()) {
+        KillTimer(hwnd(), kSetupWatchTimer);
+        return;
+    }
+    if (WaitForSingleObject(setup_process_.get(), 0) != WAIT_OBJECT_0) return;
+    // Whatever the setup posted before it ended is queued by now, perhaps behind this tick,
+    // and a report to the window is passed on to the page with one more post. The system
+    // makes a timer message only when no posted message waits, so by the next tick every one
+    // of them has been handled.
+    if (!setup_end_seen_) {
+        setup_end_seen_ = true;
+        return;
+    }
+    KillTimer(hwnd(), kSetupWatchTimer);
+    setup_process_.reset();
+    PostToWindow(kMsgClose);
 }
 
 void CUpdateProgressDlg::OnSetupFinished() {
     // The setup may report its end twice (directly and through the window); the offers run once.
     if (finished_) return;
     finished_ = true;
+    KillTimer(hwnd(), kSetupWatchTimer);
+    setup_process_.reset();
     if (MiddleOfferChosen() && !medium_offer_->RunsBeforeSetup()) medium_offer_->Install();
     if (start_page_worker_) start_page_worker_->Run(start_page_worker_->info.CheckboxUserState);
     PostToWindow(kMsgNextPage);
@@ -112,6 +144,11 @@ bool CUpdateProgressDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESU
     case WM_SHOWWINDOW:
         if (wparam) OnShown();
         return false;
+    case WM_TIMER:
+        if (wparam != kSetupWatchTimer) return false;
+        WatchSetup();
+        result = 0;
+        return true;
     default:
         return CUpdatePage::OnMessage(msg, wparam, lparam, result);
     }

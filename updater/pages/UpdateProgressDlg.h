@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "common/ScopedHandle.h"
 #include "updater/pages/ExStatic.h"
 #include "updater/pages/UpdatePage.h"
 
@@ -32,6 +33,9 @@ private:
     void OnShown();
     bool StartSetup();
     void OnSetupFinished();
+    // A look at the setup process: once it has ended without reporting its end, the update
+    // is closed as when the setup could not be started.
+    void WatchSetup();
     // The user chose the middle offer on the option page.
     bool MiddleOfferChosen() const;
 
@@ -40,6 +44,9 @@ private:
     CStartPageWorker* start_page_worker_ = nullptr;
     CSetupOptions* setup_options_ = nullptr;
     DWORD setup_process_id_ = 0;
+    ScopedHandle setup_process_;
+    // The setup process was seen ended while its end report may still have been on its way.
+    bool setup_end_seen_ = false;
     bool finished_ = false;
     CExStatic heading_;
 };

@@ -336,9 +336,14 @@ bool RunProgram(const std::string& path, const std::string& parameters, bool wai
     return started;
 }
 
-int ShellExecuteAndWait(DWORD* process_id, const std::string& path,
-                        const std::string& parameters, bool wait, bool elevate) {
+namespace {
+
+// ShellExecuteAndWait's steps; with `kept` the process handle goes to the caller instead of
+// being closed.
+int ShellStart(DWORD* process_id, HANDLE* kept, const std::string& path,
+               const std::string& parameters, bool wait, bool elevate) {
     if (process_id) *process_id = kNoProcessId;
+    if (kept) *kept = nullptr;
     if (!FileExists(path)) return 0;
 
     SHELLEXECUTEINFOA info;
@@ -366,9 +371,25 @@ int ShellExecuteAndWait(DWORD* process_id, const std::string& path,
             }
             if (quit_seen) PostQuitMessage(0);
         }
-        CloseHandle(info.hProcess);
+        if (kept) {
+            *kept = info.hProcess;
+        } else {
+            CloseHandle(info.hProcess);
+        }
     }
     return result;
+}
+
+}  // namespace
+
+int ShellExecuteAndWait(DWORD* process_id, const std::string& path,
+                        const std::string& parameters, bool wait, bool elevate) {
+    return ShellStart(process_id, nullptr, path, parameters, wait, elevate);
+}
+
+int ShellExecuteKeepingProcess(HANDLE* process, DWORD* process_id, const std::string& path,
+                               const std::string& parameters, bool elevate) {
+    return ShellStart(process_id, process, path, parameters, false, elevate);
 }
 
 int ShellFailureResult(int shell_code, DWORD last_error) {

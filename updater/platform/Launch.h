@@ -30,6 +30,11 @@ constexpr DWORD kNoProcessId = static_cast<DWORD>(-1);
 // thread's messages between them.
 int ShellExecuteAndWait(DWORD* process_id, const std::string& path,
                         const std::string& parameters, bool wait, bool elevate);
+// The same start without waiting that hands the started process's handle to the caller, who
+// closes it (null when the start failed or the shell gave no process), so that the caller can
+// watch the process without opening it again by its identifier.
+int ShellExecuteKeepingProcess(HANDLE* process, DWORD* process_id, const std::string& path,
+                               const std::string& parameters, bool elevate);
 
 // What a failed shell start reports: 5 (SE_ERR_ACCESSDENIED) only when the user refused the
 // elevation prompt (the last error is ERROR_CANCELLED); otherwise the shell's own code (hInstApp)

@@ -9,10 +9,16 @@
 //   PRODUCT_SETUP_MODE    registered (default), wm_user, window (the registered messages to the
 //                         window's top-level ancestor), wrong_pid (reports under another id),
 //                         silent (reports nothing and ends), hang (reports the range, then never
-//                         ends), crash (reports the range, then crashes)
+//                         ends), crash (reports the range, then crashes), wait (reports nothing
+//                         and never ends: the test reports in its place)
 //   PRODUCT_SETUP_STEPS   progress steps before the end (default 4)
 //   PRODUCT_SETUP_DELAY   milliseconds between messages (default 50)
 //   PRODUCT_SETUP_EXIT    exit code (default 0)
+//   PRODUCT_SETUP_GATE    a file: the end is reported only once it exists (the test opens the
+//                         gate when it has seen what it wants of the run); the program says that
+//                         it waits there, every report before the end posted, by making
+//                         "<file>.reached"; a gate that stays shut for ten minutes ends it
+//                         without the report
 #include <windows.h>
 
 #include <cstdio>
@@ -85,6 +91,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const DWORD delay = static_cast<DWORD>(EnvNumber("PRODUCT_SETUP_DELAY", 50));
     const int exit_code = EnvNumber("PRODUCT_SETUP_EXIT", 0);
     HWND target = WindowFrom(arguments);
+    if (mode == "wait") {
+        for (;;) Sleep(1000);
+    }
     if (mode == "silent" || !target) return exit_code;
     if (mode == "window") target = GetAncestor(target, GA_ROOT);
 
@@ -118,6 +127,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         }
     }
     Sleep(delay);
+    const std::string gate = Env("PRODUCT_SETUP_GATE");
+    if (!gate.empty()) {
+        FILE* reached = fopen((gate + ".reached").c_str(), "wb");
+        if (reached) fclose(reached);
+        const DWORD start = GetTickCount();
+        while (GetFileAttributesA(gate.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            if (GetTickCount() - start > 10 * 60 * 1000) return exit_code;
+            Sleep(20);
+        }
+    }
     if (plain) {
         PostMessageA(target, WM_USER + 4, 0, 0);
     } else {
