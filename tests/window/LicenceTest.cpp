@@ -16,12 +16,6 @@ namespace {
 
 constexpr UINT kMsgLicenseQuery = WM_USER + 1100;
 
-void LetItPaint(HWND window) {
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-    Answers(window, 5000);
-    Sleep(300);
-    Answers(window, 5000);
-}
 
 }  // namespace
 

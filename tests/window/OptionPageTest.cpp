@@ -46,13 +46,6 @@ std::string StartPageOffer(const std::string& check_urls, bool with_link = true)
     return xml + "</startpage>";
 }
 
-// Lets the page finish painting before its picture is taken.
-void LetItPaint(HWND window) {
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-    Answers(window, 5000);
-    Sleep(300);
-    Answers(window, 5000);
-}
 
 // "text:image" of every item, bold ones marked with a "*".
 std::vector<std::string> Shown(const std::vector<TreeItem>& items) {

@@ -45,12 +45,6 @@ BarState Bar(int high, int position) {
     return bar;
 }
 
-void LetItPaint(HWND window) {
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-    Answers(window, 5000);
-    Sleep(300);
-    Answers(window, 5000);
-}
 
 }  // namespace
 

@@ -108,7 +108,8 @@ protected:
                        const std::string& end = "exit");
     // UpdateInfo.ini as the agent left it before starting Norvane ("/updatenotice").
     void AgentHasWritten(const UpdateInfoText& text);
-    // The option file on disk: the log address, the licence and these "addproduct" elements.
+    // The option file the agent names: the log and licence addresses, after `offers_xml`
+    // (elements of the document: "addproduct", "startpage").
     void WriteOptionFile(const std::string& offers_xml = "");
     // The product accepted an older licence than the option file's: the licence page comes.
     void RequireLicence();
@@ -127,9 +128,6 @@ protected:
     // Starts Norvane from the install folder with a switch and this product, with
     // `norvane_environment` added to its environment.
     DWORD StartNorvane(const std::string& mode, bool limited_token = false);
-    // The option file the agent names: the log and licence addresses, after `offers` (elements
-    // of the document: "addproduct", "startpage").
-    void WriteOptionFile(const std::string& offers = "");
     HWND MainWindow(DWORD pid) { return testsupport::WaitForMainDialog(pid, kAppearTimeout); }
     // The visible page, once it is `index`; null when another page stays.
     HWND WaitForPage(HWND window, int index, DWORD timeout_ms = kAppearTimeout);
@@ -140,8 +138,8 @@ protected:
     bool CloseButtonEnabled(HWND window);
     // From the description page through the option page to the progress step.
     void MoveOnToTheProgressStep(HWND window);
-    // The update's setup (a recording stand-in) has run and ended, as a real setup has by the
-    // time it reports its end; false when it did not run. Only then can the finish delete it.
+    // The update's setup (the setup stand-in) has started and ended, as a real setup has once its
+    // end is reported; false when it did not run. Only then can the finish delete it.
     bool SetupHasEnded();
     // The cancel question answered with Yes; the process then ends.
     void CancelWithYes(DWORD pid, HWND window);
@@ -175,7 +173,6 @@ protected:
     testsupport::ScopedRegValue agent_root;
     testsupport::ScopedRegTree product_key;
     testsupport::ScopedRegTree agent_state;
-    std::vector<std::string> norvane_environment;  // "NAME=value"
     std::vector<testsupport::Process> started;
     // Last, so that it ends every process before the folders and values above go.
     testsupport::ProcessOwner owner;
