@@ -170,9 +170,45 @@ void Scenario::ServeOptionFile(const OptionSpec& spec) {
 }
 
 void Scenario::UseProductSetup(const std::string& mode) {
+    PutSetupBack();
+    SetEnvironment("PRODUCT_SETUP_MODE", mode);
+}
+
+void Scenario::PutSetupBack() {
     ASSERT_TRUE(CopyInto(Join(DoublesDir(), "product_setup.exe"), root.File("Downloads"),
                          product + "_setup.exe"));
-    environment.push_back("PRODUCT_SETUP_MODE=" + mode);
+    DeleteFileA(setup_record.c_str());
+}
+
+void Scenario::SetEnvironment(const std::string& name, const std::string& value) {
+    const std::string head = name + "=";
+    for (std::string& entry : environment) {
+        if (entry.compare(0, head.size(), head) == 0) {
+            entry = head + value;
+            return;
+        }
+    }
+    environment.push_back(head + value);
+}
+
+std::optional<DWORD> Scenario::AcceptEverything(DWORD pid, bool licence,
+                                                std::optional<bool> middle,
+                                                std::optional<bool> start_page,
+                                                std::optional<bool> end_offer) {
+    HWND window = MainWindow(pid);
+    if (!window) {
+        ADD_FAILURE() << "no window";
+        return std::nullopt;
+    }
+    HWND description = WaitForPage(window, kDescriptionPage);
+    if (!description) {
+        ADD_FAILURE() << "no description page; shows page " << PageShown(window);
+        return std::nullopt;
+    }
+    if (!Click(Control(description, IDC_NEXT))) return std::nullopt;
+    ChooseOptions(window, middle, start_page);
+    if (licence) AcceptLicence(window);
+    return Finish(pid, window, end_offer);
 }
 
 void Scenario::ServeStatistics() {

@@ -61,6 +61,10 @@ protected:
     void ServeOptionFile(const OptionSpec& spec);
     // The product's setup stand-in at DownloadedPath, reporting as `mode` says.
     void UseProductSetup(const std::string& mode = "registered");
+    // The setup file again (a finished update deletes it), and no record of an earlier run.
+    void PutSetupBack();
+    // Sets (or replaces) one variable of Norvane's environment.
+    void SetEnvironment(const std::string& name, const std::string& value);
     // The vendor's statistics server is the loopback server.
     void ServeStatistics();
 
@@ -77,6 +81,11 @@ protected:
     // The completion page: the end-offer box set (when shown), then the finish button; waits
     // for the process to end and returns its exit code.
     std::optional<DWORD> Finish(DWORD pid, HWND window, std::optional<bool> end_offer);
+    // The whole walk with these choices (unset: the page's defaults): description, options,
+    // the licence when `licence`, the completion page; the exit code.
+    std::optional<DWORD> AcceptEverything(DWORD pid, bool licence, std::optional<bool> middle,
+                                          std::optional<bool> start_page,
+                                          std::optional<bool> end_offer);
     // The window's ending after the cancel question answered Yes.
     void ExpectCancelledWithYes(DWORD pid);
 
