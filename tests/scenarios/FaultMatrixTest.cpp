@@ -584,3 +584,44 @@ TEST_F(Faults, UnwritableOfferFoldersInstallNoOffer) {
     EXPECT_EQ(Log(), OfferFields('m', &middle, 1, 1, 1, 0) + "&" +
                          OfferFields('e', &end, 1, 1, 1, 0) + UpdateFields());
 }
+
+// The store cannot be written when a user without administrator rights hands the progress step
+// over (a folder stands where SetupOption.ini goes): no copy is started without the user's
+// choices; the step runs in this process, and everything chosen is installed.
+TEST_F(Faults, UnwritableStoreAtTheHandOverKeepsTheStepAndTheChoices) {
+    OptionSpec spec = WithOffers();
+    spec.start_page = ServedStartPage();
+    ServeOptionFile(spec);
+    AgentHasWritten(DefaultInfo());
+    Process prepare;
+    Process::Options options;
+    options.limited_token = true;
+    options.extra_environment = environment;
+    ASSERT_TRUE(prepare.Start(Quote(Join(install_dir, "Norvane.exe")) + " /bgprepare " + product,
+                              options));
+    owner.Own(prepare.pid());
+    ASSERT_EQ(WaitWatchingWindows(prepare, 60000).exit_code, std::optional<DWORD>(0u));
+
+    const DWORD first = StartWithEnvironment("/updatenotice", true);
+    HWND window = MainWindow(first);
+    ASSERT_NE(window, nullptr);
+    HWND description = WaitForPage(window, kDescriptionPage);
+    ASSERT_NE(description, nullptr);
+    ASSERT_TRUE(Click(Control(description, IDC_NEXT)));
+    // With the store read, its place is taken before the choices are saved.
+    const std::string store = SetupOptionIniPath(product);
+    ASSERT_TRUE(DeleteFileA(store.c_str()));
+    ASSERT_TRUE(CreateDirectoryA(store.c_str(), nullptr));
+    ChooseOptions(window, true, true);
+    const auto code = Finish(first, window, true);
+    RemoveDirectoryA(store.c_str());
+    EXPECT_EQ(code, std::optional<DWORD>(0u));
+    for (DWORD pid : ProcessOwner::ProcessesUnder(install_dir)) {
+        EXPECT_TRUE(pid == first || pid == prepare.pid()) << "a copy was started";
+    }
+    EXPECT_TRUE(SetupCommand().has_value()) << "the update itself did not run";
+    EXPECT_EQ(OfferRuns().size(), 2u);
+    EXPECT_EQ(StartPage(), std::optional<std::string>(spec.start_page->page));
+    EXPECT_EQ(Log(), OfferFields('m', &middle, 1, 1, 1, 1) + "&" +
+                         OfferFields('e', &end, 1, 1, 1, 1) + UpdateFields());
+}
