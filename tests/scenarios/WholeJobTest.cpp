@@ -83,6 +83,11 @@ TEST_F(FullUpdate, AcceptedThroughEveryPageInstallsEverythingAndLogsIt) {
     HWND description = WaitForPage(window, kDescriptionPage);
     ASSERT_NE(description, nullptr) << "shows page " << PageShown(window);
     ASSERT_TRUE(Click(Control(description, IDC_NEXT)));
+    // How the offers look to the user, for a person to look at.
+    ASSERT_NE(WaitForPage(window, kOptionPage), nullptr);
+    Answers(window, 5000);
+    Sleep(300);
+    SaveWindowScreenshot(window, "scenario_option_page_offers.png");
     ChooseOptions(window, true, true);
     AcceptLicence(window);
     // The product runs: the user lets the update close it.
@@ -90,6 +95,10 @@ TEST_F(FullUpdate, AcceptedThroughEveryPageInstallsEverythingAndLogsIt) {
     ASSERT_TRUE(question.has_value()) << "nothing asked about the running product";
     EXPECT_EQ(question->text, Fill(Module(IDS_PRODUCT_RUNNING), DefaultInfo().local_name));
     ASSERT_TRUE(AnswerMessageBox(*question, IDOK));
+    ASSERT_NE(WaitForPage(window, kCompletePage, 60000), nullptr) << "shows page " << PageShown(window);
+    Answers(window, 5000);
+    Sleep(300);
+    SaveWindowScreenshot(window, "scenario_complete_page_end_offer.png");
     EXPECT_EQ(Finish(pid, window, true), std::optional<DWORD>(0u));
 
     // The running product was asked to get ready, then to close, and is gone.
