@@ -19,6 +19,7 @@ public:
     bool running = false;
     bool needs_elevation = false;
     int elevation_result = 42;
+    bool store_writable = true;
     bool licence_needed = false;
     int licence_answer = 0;
     bool close_running_answer = true;
@@ -49,7 +50,10 @@ public:
         return cancel_answer;
     }
     void ReportElevationRefused() override { log.push_back("refused"); }
-    void SaveSetupOptions() override { log.push_back("save"); }
+    bool SaveSetupOptions() override {
+        log.push_back(store_writable ? "save" : "save-failed");
+        return store_writable;
+    }
     int StartElevatedCopy() override {
         log.push_back("elevate");
         return elevation_result;
@@ -169,6 +173,19 @@ TEST(PageFlow, ElevatedHandOverByShellResult) {
     // close button, and the progress page asks for elevation itself.
     EXPECT_EQ(run(2), "ask-running save elevate 1>4 @4");
     EXPECT_EQ(run(0), "ask-running save elevate 1>4 @4");
+}
+
+// A store that cannot be written would hand a copy nothing of the user's choices: no copy is
+// started, and the step runs here as when elevation is not available.
+TEST(PageFlow, StoreThatCannotBeWrittenKeepsTheProgressStepHere) {
+    Flow f(UpdateNotice);
+    f.host.needs_elevation = true;
+    f.host.running = true;
+    f.host.store_writable = false;
+    f.Start();
+    f.flow.ShowPage(kProgressPage);
+    EXPECT_EQ(f.host.Log(), "ask-running save-failed 1>4");
+    EXPECT_EQ(f.flow.current_page(), kProgressPage);
 }
 
 // A copy that was started to be the elevated one and is not (the system gave it no higher

@@ -86,12 +86,15 @@ TEST_F(Downloads, TempFileFailuresGiveNoPath) {
     server.Serve("/drop.xml", dropped);
     const std::string urls[] = {server.Url("/missing.xml"), RefusedUrl("/x.xml"),
                                 server.Url("/cut.xml"), server.Url("/drop.xml")};
-    for (const std::string& url : urls) {
-        EXPECT_EQ(DownloadToTempFile(temp_name, url), "") << url;
-    }
     char folder[MAX_PATH];
     GetTempPathA(MAX_PATH, folder);
-    DeleteFileA((std::string(folder) + temp_name).c_str());
+    const std::string left = std::string(folder) + temp_name;
+    for (const std::string& url : urls) {
+        EXPECT_EQ(DownloadToTempFile(temp_name, url), "") << url;
+        // Nothing stays under the name to be taken for the file later.
+        EXPECT_FALSE(PathExists(left)) << url;
+    }
+    DeleteFileA(left.c_str());
 }
 
 TEST_F(Downloads, TempFileThatCannotBeCreatedAsksNothing) {

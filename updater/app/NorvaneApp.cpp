@@ -13,6 +13,8 @@
 #include "updater/data/ProductSettings.h"
 #include "updater/platform/BasicHelpers.h"
 #include "updater/platform/DebugTrace.h"
+#include "updater/platform/ExternalFile.h"
+#include "updater/platform/ModuleImage.h"
 
 const char* const kModeSwitches[5] = {"/explicitupdate", "/updatenotice", "/adminprogress",
                                       "/bgprepare", "/sendlog"};
@@ -122,6 +124,14 @@ bool CNorvaneApp::LoadLanguageModule() {
     }
     const std::string path = LanguageModulePath();
     if (path.empty()) return false;
+    // A cut or damaged module is mapped all the same, and the first resource past its end
+    // faults inside the system: such a module counts as missing.
+    std::string image;
+    if (ReadExternalFile(path, ExternalFileMode::Binary, &image, kModuleImageCap) !=
+            ExternalFileResult::Read ||
+        !ModuleImageIsWhole(image)) {
+        return false;
+    }
     // Only resources are taken from the module, and Norvane may be elevated: as a data file its
     // code never runs, whoever put it there. (LOAD_LIBRARY_AS_DATAFILE is the flag XP knows.)
     language_module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);

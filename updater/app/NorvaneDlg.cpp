@@ -289,8 +289,8 @@ void CNorvaneDlg::ReportElevationRefused() {
                 MB_OK | MB_ICONERROR);
 }
 
-void CNorvaneDlg::SaveSetupOptions() {
-    setup_options_.SaveToSetupOptionIni(product_settings_.product_name);
+bool CNorvaneDlg::SaveSetupOptions() {
+    return setup_options_.SaveToSetupOptionIni(product_settings_.product_name);
 }
 
 int CNorvaneDlg::StartElevatedCopy() {

@@ -70,7 +70,7 @@ private:
     bool AskToCloseRunningProduct() override;
     bool ConfirmCancel() override;
     void ReportElevationRefused() override;
-    void SaveSetupOptions() override;
+    bool SaveSetupOptions() override;
     int StartElevatedCopy() override;
     void CloseRunningProduct() override;
     void StartAdvertisement() override;

@@ -60,7 +60,12 @@ bool PageFlow::EnterProgressStep(bool* skip_preparation) {
     // The copy started for the hand-over never hands over again: where the system starts it
     // without higher rights, every further copy would be the same, one after another.
     if (mode_ != AdminProgress && host_.NeedsElevatedCopy()) {
-        host_.SaveSetupOptions();
+        if (!host_.SaveSetupOptions()) {
+            // A copy would start without the user's choices: the step stays here, as when
+            // elevation is not available, and the progress page asks for it.
+            *skip_preparation = true;
+            return true;
+        }
         const int result = host_.StartElevatedCopy();
         if (result > 32) {
             // The elevated copy takes over; it waits for this process's mutex.

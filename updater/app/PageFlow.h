@@ -52,7 +52,8 @@ public:
     virtual void ReportElevationRefused() = 0;
 
     // Actions.
-    virtual void SaveSetupOptions() = 0;
+    // False when the store could not be written whole.
+    virtual bool SaveSetupOptions() = 0;
     // Starts the elevated copy; the shell's result (above 32 success, 5 refused).
     virtual int StartElevatedCopy() = 0;
     virtual void CloseRunningProduct() = 0;

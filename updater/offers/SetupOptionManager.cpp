@@ -63,17 +63,19 @@ bool CSetupOptionManager::LoadFromSetupOptionIni(const std::string& product) {
     return true;
 }
 
-void CSetupOptionManager::SaveToSetupOptionIni(const std::string& product) {
+bool CSetupOptionManager::SaveToSetupOptionIni(const std::string& product) {
     std::string path = SetupOptionIniPath(product);
-    if (path.empty()) return;
+    if (path.empty()) return false;
     DeleteFileA(path.c_str());
     // The product's data folder is normally the agent's; without it nothing could be written
     // and the elevated instance would lose the user's choices.
     CreateFolderPath(path, false);
-    if (medium.loaded) medium.SaveToIni(path);
-    if (end.loaded) end.SaveToIni(path);
-    if (start_page.active) start_page.SaveToIni(path);
-    if (option.valid) option.SaveToIni(path);
-    setup_options.SaveToIni(path);
-    product_option.SaveStatesToIni(path);
+    bool saved = true;
+    if (medium.loaded) saved = medium.SaveToIni(path) && saved;
+    if (end.loaded) saved = end.SaveToIni(path) && saved;
+    if (start_page.active) saved = start_page.SaveToIni(path) && saved;
+    if (option.valid) saved = option.SaveToIni(path) && saved;
+    saved = setup_options.SaveToIni(path) && saved;
+    if (!product_option.empty()) saved = product_option.SaveStatesToIni(path) && saved;
+    return saved;
 }

@@ -18,7 +18,9 @@ public:
     // False, changing nothing, when the product's SetupOption.ini does not exist.
     bool LoadFromSetupOptionIni(const std::string& product);
     // Writes SetupOption.ini from scratch.
-    void SaveToSetupOptionIni(const std::string& product);
+    // True when every part was written: a copy that reads the file then finds the user's
+    // choices. Callers that only prepare ahead may ignore it.
+    bool SaveToSetupOptionIni(const std::string& product);
 
     CMediumInstall medium;
     CEndInstall end;

@@ -342,7 +342,11 @@ std::string DownloadToTempFile(const std::string& file_name, const std::string& 
         complete = request && ReadAnswerInto(request.get(), file);
     }
     CloseHandle(file);
-    return complete ? path : std::string();
+    if (complete) return path;
+    // An empty or cut-off file left under the expected name would be read by whoever next
+    // looks for it there.
+    DeleteFileA(path.c_str());
+    return "";
 }
 
 bool DownloadToFile(const std::string& url, const std::string& path,
