@@ -496,8 +496,7 @@ TEST_F(Faults, SetupThatCannotStartClosesTheUpdate) {
 
 // A setup that ends without its report (it crashed, said nothing, or reported under another
 // process's id) closes the update once it has ended; nothing after the setup runs.
-// Enabled once the progress page watches the setup's process.
-TEST_F(Faults, DISABLED_SetupEndingWithoutItsReportClosesTheUpdate) {
+TEST_F(Faults, SetupEndingWithoutItsReportClosesTheUpdate) {
     OptionSpec spec = WithOffers();
     UseOptionFile(spec);
     AgentWillFind(DefaultInfo());
@@ -521,7 +520,7 @@ TEST_F(Faults, DISABLED_SetupEndingWithoutItsReportClosesTheUpdate) {
 // A setup that never ends keeps the progress page; the window's own close command (Alt+F4, the
 // system menu's Close) ends the update there.
 // Enabled once the window takes its close command on the progress page.
-TEST_F(Faults, DISABLED_SetupThatNeverEndsLeavesTheWindowClosable) {
+TEST_F(Faults, SetupThatNeverEndsLeavesTheWindowClosable) {
     UseOptionFile(Options(false));
     AgentWillFind(DefaultInfo());
     UseProductSetup("hang");

@@ -148,7 +148,10 @@ protected:
     // Norvane from its start to the completion page, the way the product's setup gets it
     // there. The update's setup (a stand-in) is put back first, as the last finish deleted it.
     HWND ReachTheCompletionPage(DWORD* pid, HWND* window, const UpdateInfoText& info) {
-        // A fresh run of the setup's stand-in: no record or open gate of an earlier one.
+        // A fresh run of the setup's stand-in: the file an earlier update removed, and no record
+        // or open gate of an earlier run.
+        CopyInto(Join(DoublesDir(), "product_setup.exe"), root.File("Downloads"),
+                 product + "_setup.exe");
         DeleteFileA(setup_record.c_str());
         DeleteFileA(setup_gate.c_str());
         AgentWillFind(info);
