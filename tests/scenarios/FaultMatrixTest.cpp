@@ -519,7 +519,6 @@ TEST_F(Faults, SetupEndingWithoutItsReportClosesTheUpdate) {
 
 // A setup that never ends keeps the progress page; the window's own close command (Alt+F4, the
 // system menu's Close) ends the update there.
-// Enabled once the window takes its close command on the progress page.
 TEST_F(Faults, SetupThatNeverEndsLeavesTheWindowClosable) {
     UseOptionFile(Options(false));
     AgentWillFind(DefaultInfo());
