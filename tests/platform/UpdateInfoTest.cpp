@@ -145,4 +145,20 @@ TEST_F(LogoImage, FailedDownloadKeepsThePathAndLeavesNoBitmap) {
     EXPECT_EQ(FileValue(), "C:\\old\\logo.bmp");
 }
 
+// The agent's version text becomes part of the logo's file name: a version that names another
+// folder fetches nothing and writes nothing outside the product's data folder.
+TEST_F(LogoImage, VersionThatLeadsOutOfTheDataFolderGetsNoLogo) {
+    server.Serve("/logo.bmp", "BM");
+    const std::string outside = DataRoot() + "\\UpdateImage_x.bmp";
+    DeleteFileA(outside.c_str());
+    for (const char* version : {"..\\..\\x", "1.0/../../x", "C:x", ".."}) {
+        SCOPED_TRACE(version);
+        info.NewVersion = version;
+        EXPECT_FALSE(PrepareLogoImage(info));
+        EXPECT_EQ(info.LogoImagePath, "C:\\old\\logo.bmp");
+    }
+    EXPECT_TRUE(server.RequestsFor("/logo.bmp").empty());
+    EXPECT_FALSE(PathExists(outside));
+}
+
 }  // namespace

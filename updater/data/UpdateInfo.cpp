@@ -65,6 +65,11 @@ bool LoadUpdateInfo(CUpdateInfo& info, const std::string& product) {
 }
 
 bool PrepareLogoImage(CUpdateInfo& info) {
+    // The version becomes part of a file name: one that names another folder is no version.
+    if (info.NewVersion.find_first_of("\\/:") != std::string::npos ||
+        info.NewVersion.find("..") != std::string::npos) {
+        return false;
+    }
     const std::string path = LogoImageFilePath(info.EngName, info.NewVersion);
     if (FileExists(path)) {
         RecordLogoPath(info, path);
