@@ -96,14 +96,13 @@ void CLicenseAgreementDlg::OpenLink(LPARAM notification) {
     ShellExecuteExA(&info);
 }
 
+void CLicenseAgreementDlg::OnShown() {
+    if (!LoadLicense()) NextAction();
+    if (next_button_.hwnd()) SetFocus(next_button_.hwnd());
+}
+
 bool CLicenseAgreementDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
     switch (msg) {
-    case WM_SHOWWINDOW:
-        if (wparam) {
-            if (!LoadLicense()) NextAction();
-            if (next_button_.hwnd()) SetFocus(next_button_.hwnd());
-        }
-        return false;
     case kMsgLicenseQuery:
         result = IsAccepted() || AskAcceptance() ? 0 : 1;
         return true;

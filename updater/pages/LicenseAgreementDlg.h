@@ -23,6 +23,7 @@ protected:
     void DoDataExchange(DataExchange& dx) override;
     bool OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
     void OnOK() override { NextAction(); }
+    void OnShown() override;
     void OnCancel() override { PostToWindow(kMsgClose); }
 
 private:

@@ -1,6 +1,5 @@
 #include "updater/pages/UpdateAlreadyUseDlg.h"
 
-#include <cstdlib>
 
 #include "resources/ResourceIds.h"
 #include "updater/data/ProductSettings.h"
@@ -27,23 +26,19 @@ void CUpdateAlreadyUseDlg::DoDataExchange(DataExchange& dx) {
     DDX_Text(dx, IDC_TITLE, message_);
 }
 
+void CUpdateAlreadyUseDlg::OnShown() {
+    message_ = FormatResString(IDS_ALREADY_CURRENT, product_.LocalName,
+                               ReadProductVersion(product_.EngName));
+    // Attach the labels before giving them their font.
+    UpdateData(false);
+    SetHeadingStyle(message_label_);
+    SetHeadingStyle(subtitle_label_);
+    UpdateData(false);
+    if (close_button_.hwnd()) SetFocus(close_button_.hwnd());
+}
+
 bool CUpdateAlreadyUseDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
     switch (msg) {
-    case WM_SHOWWINDOW:
-        if (wparam) {
-            message_ = FormatResString(IDS_ALREADY_CURRENT, product_.LocalName,
-                                       ReadProductVersion(product_.EngName));
-            UpdateData(false);
-            const std::string face = ResString(IDS_HEADING_FONT_FACE);
-            const int height = atoi(ResString(IDS_HEADING_FONT_HEIGHT).c_str());
-            for (CExStatic* label : {&message_label_, &subtitle_label_}) {
-                label->SetTextFont(face, height, FW_BOLD, false, false);
-                label->SetPageBackground();
-            }
-            UpdateData(false);
-            if (close_button_.hwnd()) SetFocus(close_button_.hwnd());
-        }
-        return false;
     case WM_COMMAND:
         if (IsCloseButton(wparam)) {
             PostToWindow(kMsgClose);

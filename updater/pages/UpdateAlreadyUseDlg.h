@@ -20,6 +20,7 @@ protected:
     bool OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
     void OnOK() override { PostToWindow(kMsgClose); }
     void OnCancel() override { PostToWindow(kMsgClose); }
+    void OnShown() override;
 
 private:
     UpdateInfoFields product_;

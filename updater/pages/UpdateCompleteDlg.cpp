@@ -1,6 +1,5 @@
 #include "updater/pages/UpdateCompleteDlg.h"
 
-#include <cstdlib>
 
 #include "resources/ResourceIds.h"
 #include "updater/data/UpdateInfo.h"
@@ -128,12 +127,8 @@ void CUpdateCompleteDlg::OnShown() {
     complete_text_ = FormatResString(IDS_COMPLETE_HEADING, local_name);
     ShowLogo();
     UpdateData(false);
-    const std::string face = ResString(IDS_HEADING_FONT_FACE);
-    const int height = atoi(ResString(IDS_HEADING_FONT_HEIGHT).c_str());
-    for (CExStatic* label : {&message_label_, &subtitle_label_}) {
-        label->SetTextFont(face, height, FW_BOLD, false, false);
-        label->SetPageBackground();
-    }
+    SetHeadingStyle(message_label_);
+    SetHeadingStyle(subtitle_label_);
 
     const int state = ad_model_.state();
     if (end_offer_ && state != kAdAddinShown) end_offer_->SelectEndOffer();
@@ -185,9 +180,6 @@ void CUpdateCompleteDlg::Finish() {
 
 bool CUpdateCompleteDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
     switch (msg) {
-    case WM_SHOWWINDOW:
-        if (wparam) OnShown();
-        return false;
     case kMsgRequestNormalAd:
         NavigateTo(NormalAdAddress());
         return true;

@@ -46,7 +46,7 @@ protected:
     void OnCancel() override { PostToWindow(kMsgClose); }
 
 private:
-    void OnShown();
+    void OnShown() override;
     void ShowLogo();
     void PlaceFinishButton();
     void KeepBottomBarDown(int height);

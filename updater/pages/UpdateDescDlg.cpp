@@ -1,6 +1,5 @@
 #include "updater/pages/UpdateDescDlg.h"
 
-#include <cstdlib>
 
 #include "resources/ResourceIds.h"
 #include "updater/offers/ProductOption.h"
@@ -58,9 +57,6 @@ void CUpdateDescDlg::DoDataExchange(DataExchange& dx) {
 
 bool CUpdateDescDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
     switch (msg) {
-    case WM_SHOWWINDOW:
-        if (wparam) OnShown();
-        return false;
     case WM_COMMAND:
         if (LOWORD(wparam) == IDC_NEXT && HIWORD(wparam) == BN_CLICKED) {
             OnOK();
@@ -83,12 +79,8 @@ void CUpdateDescDlg::OnShown() {
 
     // Attach the labels before giving them their font.
     UpdateData(false);
-    const std::string face = ResString(IDS_HEADING_FONT_FACE);
-    const int height = atoi(ResString(IDS_HEADING_FONT_HEIGHT).c_str());
-    for (CExStatic* label : {&title_label_, &subtitle_label_}) {
-        label->SetTextFont(face, height, FW_BOLD, false, false);
-        label->SetPageBackground();
-    }
+    SetHeadingStyle(title_label_);
+    SetHeadingStyle(subtitle_label_);
     UpdateOptionPanel();
     UpdateData(false);
     if (next_button_.hwnd()) SetFocus(next_button_.hwnd());

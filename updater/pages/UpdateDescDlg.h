@@ -41,7 +41,7 @@ protected:
     void OnCancel() override;
 
 private:
-    void OnShown();
+    void OnShown() override;
     void ShowLogo();
     void UpdateOptionPanel();
     bool OffersOptionOne() const;

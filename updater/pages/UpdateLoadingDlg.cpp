@@ -22,9 +22,6 @@ UINT CUpdateLoadingDlg::RequestForUpdated(const std::string& updated) {
 
 bool CUpdateLoadingDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
     switch (msg) {
-    case WM_SHOWWINDOW:
-        if (wparam) OnShown();
-        return false;
     case WM_TIMER:
         if (wparam != kCheckTimer) return false;
         // Once per showing: the check is a one-off that ends in exactly one request.

@@ -24,7 +24,7 @@ protected:
     bool OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
 
 private:
-    void OnShown();
+    void OnShown() override;
     void RunCheck();
 
     std::string product_;

@@ -391,9 +391,6 @@ void CUpdateOptionDlg::OnOK() {
 
 bool CUpdateOptionDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
     switch (msg) {
-    case WM_SHOWWINDOW:
-        if (wparam) OnShown();
-        return false;
     case WM_COMMAND:
         if (LOWORD(wparam) == IDC_NEXT && HIWORD(wparam) == BN_CLICKED) {
             OnOK();

@@ -43,7 +43,7 @@ protected:
     void OnCancel() override { PostToWindow(kMsgClose); }
 
 private:
-    void OnShown();
+    void OnShown() override;
     void FillDescription();
     void AddHeaderItem();
     void SetUpExtraOfferBox();

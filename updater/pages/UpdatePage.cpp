@@ -1,8 +1,11 @@
 #include "updater/pages/UpdatePage.h"
 
+#include <cstdlib>
 #include <string>
 
+#include "resources/ResourceIds.h"
 #include "updater/platform/ResourceModule.h"
+#include "updater/pages/ExStatic.h"
 #include "updater/pages/ImageButton.h"
 
 CUpdatePage::CUpdatePage(UINT template_id)
@@ -12,8 +15,11 @@ CUpdatePage::~CUpdatePage() {
     if (background_brush_) DeleteObject(background_brush_);
 }
 
-bool CUpdatePage::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
+bool CUpdatePage::OnMessage(UINT msg, WPARAM wparam, LPARAM, LRESULT& result) {
     switch (msg) {
+    case WM_SHOWWINDOW:
+        if (wparam) OnShown();
+        return false;
     case WM_CTLCOLORDLG: case WM_CTLCOLORSTATIC: case WM_CTLCOLORBTN: case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX: case WM_CTLCOLORSCROLLBAR: case WM_CTLCOLORMSGBOX:
         if (!background_brush_) return false;
@@ -22,6 +28,12 @@ bool CUpdatePage::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
     default:
         return false;
     }
+}
+
+void CUpdatePage::SetHeadingStyle(CExStatic& label) {
+    label.SetTextFont(ResString(IDS_HEADING_FONT_FACE),
+                      atoi(ResString(IDS_HEADING_FONT_HEIGHT).c_str()), FW_BOLD, false, false);
+    label.SetPageBackground();
 }
 
 void CUpdatePage::PostToWindow(UINT request) const {

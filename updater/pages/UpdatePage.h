@@ -9,6 +9,7 @@
 #include "updater/framework/Dialog.h"
 #include "updater/pages/PageMessages.h"
 
+class CExStatic;
 class ImageButton;
 
 class CUpdatePage : public CDialog {
@@ -18,6 +19,11 @@ public:
 
 protected:
     bool OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+    // Each time the window shows the page; a page fills itself here rather than at creation,
+    // because what it shows (the update information, the offers) arrives after all pages exist.
+    virtual void OnShown() {}
+    // The page's heading look: the module's bold heading font on the page background.
+    static void SetHeadingStyle(CExStatic& label);
     // Posts one of the requests of PageMessages.h to the window.
     void PostToWindow(UINT request) const;
     // Attaches the button, loads its bitmaps (resource numbers, 0 for none), sizes it to the

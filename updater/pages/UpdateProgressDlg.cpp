@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "resources/ResourceIds.h"
 #include "updater/offers/AdditionalInstall.h"
@@ -55,9 +54,7 @@ bool CUpdateProgressDlg::MiddleOfferChosen() const {
 
 void CUpdateProgressDlg::OnShown() {
     if (!heading_.hwnd()) heading_.SubclassDlgItem(IDC_PROGRESS_HEADING, hwnd());
-    heading_.SetTextFont(ResString(IDS_HEADING_FONT_FACE),
-                         atoi(ResString(IDS_HEADING_FONT_HEIGHT).c_str()), FW_BOLD, false, false);
-    heading_.SetPageBackground();
+    SetHeadingStyle(heading_);
     SetFocus(hwnd());
     // Switching the toolbar back on is done before the product's own setup.
     if (MiddleOfferChosen() && medium_offer_->RunsBeforeSetup()) medium_offer_->Install();
@@ -141,9 +138,6 @@ bool CUpdateProgressDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESU
         OnSetupFinished();
         result = 0;
         return true;
-    case WM_SHOWWINDOW:
-        if (wparam) OnShown();
-        return false;
     case WM_TIMER:
         if (wparam != kSetupWatchTimer) return false;
         WatchSetup();

@@ -30,7 +30,7 @@ protected:
     bool OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
 
 private:
-    void OnShown();
+    void OnShown() override;
     bool StartSetup();
     void OnSetupFinished();
     // A look at the setup process: once it has ended without reporting its end, the update
