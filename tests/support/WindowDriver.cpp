@@ -144,11 +144,19 @@ bool Answers(HWND window, DWORD timeout_ms) {
 namespace {
 
 // The window with the keyboard focus in the thread of `window`; `window` when there is none.
+// The control with the keyboard focus in the window's thread. Just after a message box of the
+// window closes, the focus is still on its way back (or on the box's dying button): a key posted
+// then is lost, so wait a while for the focus to be in the window again.
 HWND FocusOf(HWND window) {
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof(info);
-    if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus) {
-        return info.hwndFocus;
+    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof(info);
+        if (GetGUIThreadInfo(thread, &info) && info.hwndFocus &&
+            (info.hwndFocus == window || IsChild(window, info.hwndFocus))) {
+            return info.hwndFocus;
+        }
+        Sleep(50);
     }
     return window;
 }
