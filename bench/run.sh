@@ -80,11 +80,14 @@ awk -v quick="$quick" '
     speed("DownloadToFile vs curl to a file", "dl_DownloadToFile_vs_curl-file", "dl_DownloadToFile_mbs", "dl_curl-file_mbs", "MB/s", 1.0)
     speed("DownloadToTempFile vs curl to a file", "dl_DownloadToTempFile_vs_curl-file", "dl_DownloadToTempFile_mbs", "dl_curl-file_mbs", "MB/s", 0.5)
     speed("Setup-file digest vs md5sum", "digest_vs_md5sum", "digest_mbs", "md5sum_mbs", "MB/s", 0.8)
+    if ("digest64k_vs_md5sum" in have)
+      row("  for information: same MD5 in 64 KiB blocks", sprintf("%.1f MB/s", v["digest64k_mbs"]),
+          sprintf("%.1f MB/s", v["md5sum_mbs"]), sprintf("%.2f", v["digest64k_vs_md5sum"]), "-", "-")
     if ("xml_1mb_speed_ratio" in have) {
-      row("XML reader vs tinyxml2, 1 MB (speed: their time / ours)", sprintf("%.2f ms", v["xml_1mb_reader_ms"]),
+      row("XML reader vs tinyxml2 speed, 1 MB", sprintf("%.2f ms", v["xml_1mb_reader_ms"]),
           sprintf("%.2f ms", v["xml_1mb_tinyxml2_ms"]), sprintf("%.2f", v["xml_1mb_speed_ratio"]), ">= 1.0",
           yes(v["xml_1mb_speed_ratio"] >= 1.0))
-      row(sprintf("XML reader vs tinyxml2, %d MB", v["xml_large_mb"]), sprintf("%.1f ms", v["xml_large_reader_ms"]),
+      row(sprintf("XML reader vs tinyxml2 speed, %d MB", v["xml_large_mb"]), sprintf("%.1f ms", v["xml_large_reader_ms"]),
           sprintf("%.1f ms", v["xml_large_tinyxml2_ms"]), sprintf("%.2f", v["xml_large_speed_ratio"]), ">= 1.0",
           yes(v["xml_large_speed_ratio"] >= 1.0))
       row(sprintf("XML growth 1 -> %d MB: time ratio vs size ratio", v["xml_large_mb"]), sprintf("x%.1f", v["xml_growth_time"]),
@@ -94,6 +97,9 @@ awk -v quick="$quick" '
     }
     start("Norvane start to its first page vs minimal dialog", "start_norvane", "dialog", 1.3)
     start("Pallix -uninstall (nothing running) vs no-op", "start_pallix", "no-op", 1.3)
+    if ("start_pallix_user32_ratio" in have)
+      row("  for information: vs no-op importing user32", sprintf("%.0f ms", v["start_pallix_user32_subject_ms"]),
+          sprintf("%.0f ms (no-op+user32)", v["start_pallix_user32_reference_ms"]), range("start_pallix_user32_ratio"), "-", "-")
     if ("mem_norvane_peak_private" in have) {
       row("Norvane peak private memory, whole update", sprintf("%.1f MB", v["mem_norvane_peak_private"] / 1048576),
           sprintf("%.1f MB (dialog)", v["mem_dialog_peak_private"] / 1048576),

@@ -151,7 +151,7 @@ double Median(std::vector<double> values) {
 }
 
 void PrintFigures(const char* name, const std::vector<double>& values) {
-    std::printf("%s %.1f\n%s_low %.1f\n%s_high %.1f\n", name, Median(values), name,
+    std::printf("%s %.3f\n%s_low %.3f\n%s_high %.3f\n", name, Median(values), name,
                 *std::min_element(values.begin(), values.end()), name,
                 *std::max_element(values.begin(), values.end()));
 }

@@ -4,13 +4,13 @@
 #   Norvane "/explicitupdate <product>" until its first page (the loading page) is on the screen,
 #     against a minimal dialog program until its dialog is;
 #   Pallix "-uninstall" with no toolbar component running, until it ends, against a program that
-#     does nothing.
+#     does nothing, and (for information) against one that does nothing but import user32.
 #   bench/startup/run.sh [--rounds N] [--quick] [--keys]
-# --quick: 3 rounds instead of 11; --keys: only "key value" lines, for bench/run.sh.
+# --quick: 3 rounds instead of 15; --keys: only "key value" lines, for bench/run.sh.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$(pwd)
-rounds=11 keys=0
+rounds=15 keys=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --rounds) rounds=$2; shift ;;
@@ -46,6 +46,8 @@ printf '"%s" /explicitupdate Benchly\n"%s"\n' "$(winpath "$inst/Norvane.exe")" \
   "$(winpath "$bench/minimal_dialog.exe")" >"$work/norvane.commands"
 printf '"%s" -uninstall\n"%s"\n' "$(winpath "$root/build/test/bin/Pallix.exe")" \
   "$(winpath "$bench/noop.exe")" >"$work/pallix.commands"
+printf '"%s" -uninstall\n"%s"\n' "$(winpath "$root/build/test/bin/Pallix.exe")" \
+  "$(winpath "$bench/noop_user32.exe")" >"$work/pallix_user32.commands"
 
 measure() {  # name until commands [folder]: "name_key value" lines into $work/figures
   "$WINE_BIN" "$launcher" time "$rounds" "$2" "$(winpath "$3")" ${4:+"$(winpath "$4")"} \
@@ -55,9 +57,10 @@ measure() {  # name until commands [folder]: "name_key value" lines into $work/f
 : >"$work/figures"
 measure norvane page "$work/norvane.commands" "$inst"
 measure pallix exit "$work/pallix.commands"
+measure pallix_user32 exit "$work/pallix_user32.commands"
 
 if [ "$keys" = 1 ]; then cat "$work/figures"; exit 0; fi
-for name in norvane pallix; do echo "$name:"; tr -d '\r' <"$work/$name.rounds" | sed 's/^/  /'; done
+for name in norvane pallix pallix_user32; do echo "$name:"; tr -d '\r' <"$work/$name.rounds" | sed 's/^/  /'; done
 awk -v rounds="$rounds" '
   { v[$1] = $2 }
   function row(label, p, ref) {
@@ -73,4 +76,6 @@ awk -v rounds="$rounds" '
     print "  (reference: the minimal dialog until its dialog is shown)"
     row("Pallix -uninstall to its end", "pallix")
     print "  (reference: a program that returns at once)"
+    row("Pallix -uninstall to its end", "pallix_user32")
+    print "  (reference: a program that imports user32 and returns at once)"
   }' "$work/figures"
