@@ -125,13 +125,14 @@ int main(int argc, char** argv) {
         std::printf("xml_1mb_reader_ms %.3f\nxml_1mb_tinyxml2_ms %.3f\nxml_1mb_speed_ratio %.3f\n"
                     "xml_large_mb %.0f\nxml_large_reader_ms %.3f\nxml_large_tinyxml2_ms %.3f\n"
                     "xml_large_speed_ratio %.3f\nxml_growth_size %.2f\nxml_growth_time %.2f\n"
-                    "xml_growth %.3f\n",
+                    "xml_growth %.3f\nxml_growth_tinyxml2 %.3f\n",
                     figures[1].ours * 1e3, figures[1].reference * 1e3,
                     figures[1].reference / figures[1].ours, sizes[2] / 1048576.0,
                     figures[2].ours * 1e3, figures[2].reference * 1e3,
                     figures[2].reference / figures[2].ours, size_ratio,
                     figures[2].ours / figures[1].ours,
-                    figures[2].ours / figures[1].ours / size_ratio);
+                    figures[2].ours / figures[1].ours / size_ratio,
+                    figures[2].reference / figures[1].reference / size_ratio);
         return 0;
     }
     std::printf("growth 1 MB -> %s: size x%.1f, reader time x%.1f, tinyxml2 time x%.1f\n",
