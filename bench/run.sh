@@ -2,50 +2,56 @@
 # Runs every benchmark and prints one table: each row a figure of ours, the reference measured
 # in the same run, their ratio, the goal and whether it is met. A missed goal is reported, not
 # an error; the script fails only when a figure could not be measured (its row then says so).
-#   bench/run.sh [--quick]
-# --quick lowers rounds and file sizes (a check that everything runs, not a measurement).
+#   bench/run.sh [--quick | --table]
+# --quick lowers rounds and file sizes (a check that everything runs, not a measurement);
+# --table prints the table of the last run again (build/bench-all/keys) without measuring.
 # Each benchmark's own run.sh prints its details; here they give "key value" lines (--keys).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-quick=""
+quick="" measure=1
 for arg in "$@"; do
   case "$arg" in
     --quick) quick=--quick ;;
-    *) echo "usage: $0 [--quick]" >&2; exit 2 ;;
+    --table) measure=0 ;;
+    *) echo "usage: $0 [--quick | --table]" >&2; exit 2 ;;
   esac
 done
-tools/build.sh --tests >/dev/null || { echo "the build failed" >&2; exit 1; }
-
 work=$root/build/bench-all
-rm -rf "$work"
-mkdir -p "$work"
-: >"$work/keys"
 failed=0
-run() {  # name prefix command...: its key lines, prefixed, into $work/keys
-  local name=$1 prefix=$2
-  shift 2
-  echo "running $name ..." >&2
-  if "$@" --keys $quick >"$work/$name.keys" 2>"$work/$name.log"; then
-    sed "s/^/$prefix/" "$work/$name.keys" >>"$work/keys"
-  else
-    echo "$name could not be measured (build/bench-all/$name.log):" >&2
-    tail -5 "$work/$name.log" >&2
-    failed=1
-  fi
-}
-run download dl_ bench/download/run.sh
-run digest "" bench/digest/run.sh
-run xml "" bench/xml/run.sh
-run startup start_ bench/startup/run.sh
-run memory mem_ bench/memory/run.sh
-for file in Norvane.exe Pallix.exe ko-KR.dll; do
-  if [ -f "build/bin/$file" ]; then
-    echo "size_$file $(stat -c %s "build/bin/$file")" >>"$work/keys"
-  else
-    failed=1
-  fi
-done
+if [ "$measure" = 1 ]; then
+  tools/build.sh --tests >/dev/null || { echo "the build failed" >&2; exit 1; }
+  rm -rf "$work"
+  mkdir -p "$work"
+  : >"$work/keys"
+  run() {  # name prefix command...: its key lines, prefixed, into $work/keys
+    local name=$1 prefix=$2
+    shift 2
+    echo "running $name ..." >&2
+    if "$@" --keys $quick >"$work/$name.keys" 2>"$work/$name.log"; then
+      sed "s/^/$prefix/" "$work/$name.keys" >>"$work/keys"
+    else
+      echo "$name could not be measured (build/bench-all/$name.log):" >&2
+      tail -5 "$work/$name.log" >&2
+      failed=1
+    fi
+  }
+  run download dl_ bench/download/run.sh
+  run digest "" bench/digest/run.sh
+  run xml "" bench/xml/run.sh
+  run startup start_ bench/startup/run.sh
+  run memory mem_ bench/memory/run.sh
+  for file in Norvane.exe Pallix.exe ko-KR.dll; do
+    if [ -f "build/bin/$file" ]; then
+      echo "size_$file $(stat -c %s "build/bin/$file")" >>"$work/keys"
+    else
+      failed=1
+    fi
+  done
+elif [ ! -f "$work/keys" ]; then
+  echo "no earlier run in $work" >&2
+  exit 1
+fi
 
 # Budgets in bytes, as tools/check-shipped.sh has them.
 awk -v quick="$quick" '
@@ -89,7 +95,7 @@ awk -v quick="$quick" '
           yes(v["xml_large_speed_ratio"] >= 1.0))
       row(sprintf("XML growth 1 -> %d MB: time ratio vs size ratio", v["xml_large_mb"]), sprintf("x%.1f", v["xml_growth_time"]),
           sprintf("x%.1f", v["xml_growth_size"]), sprintf("%.2f", v["xml_growth"]), "<= 1.2 (linear)", yes(v["xml_growth"] <= 1.2))
-      row("  for information: tinyxml2's growth, same files", sprintf("x%.1f", v["xml_growth_size"] * v["xml_growth_tinyxml2"]),
+      row("  for information: tinyxml2 growth, same files", sprintf("x%.1f", v["xml_growth_size"] * v["xml_growth_tinyxml2"]),
           sprintf("x%.1f", v["xml_growth_size"]), sprintf("%.2f", v["xml_growth_tinyxml2"]), "-", "-")
     } else {
       missing("XML reader vs tinyxml2")
@@ -111,5 +117,5 @@ awk -v quick="$quick" '
     size("Pallix.exe", 358400)
     size("ko-KR.dll", 0)
     if (quick != "") print "(quick run: fewer rounds and smaller files; not a measurement)"
-  }' "$work/keys"
+  }' "$work/keys" || failed=1
 exit "$failed"
