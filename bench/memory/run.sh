@@ -58,8 +58,7 @@ if [ "$walk" != 0 ] || [ "$watch_code" != 0 ]; then
   exit 1
 fi
 
-printf '"%s"\n"%s"\n' "$(winpath "$bench/minimal_dialog.exe")" "$(winpath "$bench/minimal_dialog.exe")" \
-  >"$work/dialog.commands"
+printf '"%s"\n' "$(winpath "$bench/minimal_dialog.exe")" >"$work/dialog.commands"
 "$WINE_BIN" "$launcher" memory "$(winpath "$work/dialog.commands")" 3000 >"$work/dialog.keys" 2>"$work/dialog.log" ||
   { tr -d '\r' <"$work/dialog.log" >&2; echo "the minimal dialog could not be measured" >&2; exit 1; }
 

@@ -10,7 +10,7 @@
 //     the process's end. Prints "key value" lines: medians, lowest and highest of each side and
 //     of the round-by-round ratio subject / reference.
 //   startup_bench memory COMMANDS HOLD_MS
-//     starts the reference of COMMANDS, waits for its page, keeps it for HOLD_MS, closes it
+//     starts the first command line of COMMANDS, waits for its page, keeps it for HOLD_MS, closes it
 //     (WM_CLOSE) and samples its memory every 10 ms from start to end.
 //   startup_bench watch FOLDER PROGRAM SECONDS
 //     samples every process running PROGRAM (a file name) from FOLDER, from the moment it is
@@ -156,7 +156,8 @@ void PrintFigures(const char* name, const std::vector<double>& values) {
                 *std::max_element(values.begin(), values.end()));
 }
 
-bool ReadCommands(const char* path, std::string* subject, std::string* reference) {
+// The first two lines of the file; false unless both are there (or, with `one`, the first).
+bool ReadCommands(const char* path, std::string* subject, std::string* reference, bool one = false) {
     FILE* file = std::fopen(path, "rb");
     if (!file) return false;
     std::string lines[2];
@@ -169,7 +170,7 @@ bool ReadCommands(const char* path, std::string* subject, std::string* reference
     std::fclose(file);
     *subject = lines[0];
     *reference = lines[1];
-    return !subject->empty() && !reference->empty();
+    return !subject->empty() && (one || !reference->empty());
 }
 
 int Time(int rounds, bool until_page, const char* commands, const std::string& folder) {
@@ -211,12 +212,12 @@ int Time(int rounds, bool until_page, const char* commands, const std::string& f
     return 0;
 }
 
-int MemoryOfReference(const char* commands, DWORD hold_ms) {
-    std::string subject, reference;
-    if (!ReadCommands(commands, &subject, &reference)) return 2;
+int MemoryOfDialog(const char* commands, DWORD hold_ms) {
+    std::string program, unused;
+    if (!ReadCommands(commands, &program, &unused, true)) return 2;
     ProcessOwner owner;
     Started started;
-    if (!Start(reference, &started)) return 1;
+    if (!Start(program, &started)) return 1;
     owner.Own(started.process);
     Memory memory;
     double shown_at = -1;
@@ -237,7 +238,7 @@ int MemoryOfReference(const char* commands, DWORD hold_ms) {
     const bool ended = WaitForSingleObject(started.process, 0) == WAIT_OBJECT_0;
     CloseHandle(started.process);
     if (!ended || shown_at < 0) {
-        std::fprintf(stderr, "the reference did not show its page and end\n");
+        std::fprintf(stderr, "the program did not show its page and end\n");
         return 1;
     }
     std::printf("peak_private %zu\npeak_working_set %zu\n", static_cast<size_t>(memory.peak_private),
@@ -318,7 +319,7 @@ int main(int argc, char** argv) {
         return Time(std::max(1, std::atoi(argv[2])), until == "page", argv[4], argc > 5 ? argv[5] : "");
     }
     if (mode == "memory" && argc >= 4) {
-        return MemoryOfReference(argv[2], static_cast<DWORD>(std::atoi(argv[3])));
+        return MemoryOfDialog(argv[2], static_cast<DWORD>(std::atoi(argv[3])));
     }
     if (mode == "watch" && argc >= 5) {
         return Watch(argv[2], argv[3], static_cast<DWORD>(std::atoi(argv[4])));
