@@ -6,13 +6,24 @@
 # every ratio pairs figures of the same round, so a machine that others load slows both sides of
 # a ratio alike. curl is measured twice: discarding the body, and writing it to a file as the
 # other downloaders do.
-#   bench/download/run.sh [rounds]      (default 5; needs the test tree: tools/build.sh --tests)
+#   bench/download/run.sh [--quick] [--keys] [rounds]
+#     rounds: default 5, --quick 2; --keys prints "key value" lines only (for bench/run.sh):
+#     <downloader>_mbs and <downloader>_vs_curl_file (median, _low, _high of the round ratios).
+#     Needs the test tree: tools/build.sh --tests.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$(pwd)
 bench=$root/build/test/bench/download_bench.exe
 [ -f "$bench" ] || { echo "build the test tree first: tools/build.sh --tests" >&2; exit 1; }
-rounds=${1:-5}
+rounds=5 keys=0
+for arg in "$@"; do
+  case "$arg" in
+    --quick) rounds=2 ;;
+    --keys) keys=1 ;;
+    [0-9]*) rounds=$arg ;;
+    *) echo "usage: $0 [--quick] [--keys] [rounds]" >&2; exit 2 ;;
+  esac
+done
 
 work=$(mktemp -d)
 session=$work/session
@@ -25,7 +36,7 @@ cleanup() {
 trap cleanup EXIT
 tests/harness/session.sh start "$session" "$(tools/test-arch.sh)" >/dev/null
 
-tests/harness/wine-run.sh "$session" "$bench" "Z:${work//\//\\}" "$rounds" &
+tests/harness/wine-run.sh "$session" "$bench" "Z:${work//\//\\}" "$rounds" >/dev/null &
 bench_pid=$!
 
 wait_for() {  # file: up to 5 minutes, while the benchmark program runs
@@ -53,9 +64,11 @@ done
 wait "$bench_pid" || { bench_pid=""; echo "a download in the benchmark failed" >&2; exit 1; }
 bench_pid=""
 
-echo "64 MiB from a loopback server, $rounds interleaved rounds (MB = 10^6 bytes); medians over"
-echo "the rounds, and in brackets the lowest and highest round"
-tr -d '\r' <"$work/figures.txt" | awk -v rounds="$rounds" '
+if [ "$keys" = 0 ]; then
+  echo "64 MiB from a loopback server, $rounds interleaved rounds (MB = 10^6 bytes); medians over"
+  echo "the rounds, and in brackets the lowest and highest round"
+fi
+tr -d '\r' <"$work/figures.txt" | awk -v rounds="$rounds" -v keys="$keys" '
   function median(list, n,   sorted, i, j, t) {
     for (i = 1; i <= n; i++) sorted[i] = list[i];
     for (i = 2; i <= n; i++)
@@ -70,8 +83,26 @@ tr -d '\r' <"$work/figures.txt" | awk -v rounds="$rounds" '
     }
     return sprintf("%5.2fx (%.2f-%.2f)", median(list, rounds), lo, hi)
   }
+  function ratios(name, reference,   list, i, lo, hi, r) {
+    lo = 1e99; hi = 0
+    for (i = 1; i <= rounds; i++) {
+      r = (mbs[reference, i] > 0) ? mbs[name, i] / mbs[reference, i] : 0
+      list[i] = r; if (r < lo) lo = r; if (r > hi) hi = r
+    }
+    printf "%s_vs_%s %.3f\n%s_vs_%s_low %.3f\n%s_vs_%s_high %.3f\n", name, reference, median(list, rounds),
+           name, reference, lo, name, reference, hi
+  }
   { mbs[$2, $1] = $3; if (!($2 in seen)) { seen[$2] = 1; order[++names] = $2 } }
   END {
+    if (keys) {
+      for (k = 1; k <= names; k++) {
+        name = order[k]
+        for (i = 1; i <= rounds; i++) list[i] = mbs[name, i]
+        printf "%s_mbs %.1f\n", name, median(list, rounds)
+        ratios(name, "curl-file")
+      }
+      exit
+    }
     printf "%-20s %22s %22s %22s\n", "downloader", "MB/s", "vs curl", "vs curl to a file"
     for (k = 1; k <= names; k++) {
       name = order[k]; lo = 1e99; hi = 0

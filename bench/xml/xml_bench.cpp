@@ -1,11 +1,15 @@
 // Parse throughput of Norvane's XML reader on generated option files of about 10 KB, 1 MB and
 // 32 MB, side by side with tinyxml2 on the same texts in the same run, and the growth of the
 // parse time from 1 MB to 32 MB (linear growth gives about 32x).
+//   xml_bench [--quick] [--keys]
+// --quick: 8 MB instead of 32 MB and fewer rounds; --keys: "key value" lines only, for
+// bench/run.sh (speed ratios are tinyxml2's time over the reader's: above 1 the reader is faster).
 #include <tinyxml2.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -88,14 +92,21 @@ Figures Measure(const std::string& text, int rounds) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    bool quick = false, keys = false;
+    for (int i = 1; i < argc; ++i) {
+        quick = quick || std::strcmp(argv[i], "--quick") == 0;
+        keys = keys || std::strcmp(argv[i], "--keys") == 0;
+    }
     struct Case {
         const char* label;
         std::size_t bytes;
         int rounds;
     };
-    const Case cases[] = {{"10 KB", 10 * 1024, 200}, {"1 MB", 1 << 20, 100}, {"32 MB", 32u << 20, 8}};
-    std::printf("%-7s %11s  %12s %10s  %12s %10s  %s\n", "file", "bytes", "reader ms", "MB/s",
+    const Case cases[] = {{"10 KB", 10 * 1024, quick ? 50 : 200},
+                          {"1 MB", 1 << 20, quick ? 20 : 100},
+                          {quick ? "8 MB" : "32 MB", (quick ? 8u : 32u) << 20, quick ? 3 : 8}};
+    if (!keys) std::printf("%-7s %11s  %12s %10s  %12s %10s  %s\n", "file", "bytes", "reader ms", "MB/s",
                 "tinyxml2 ms", "MB/s", "reader/tinyxml2");
     std::vector<Figures> figures;
     std::vector<std::size_t> sizes;
@@ -103,15 +114,29 @@ int main() {
         std::string text = OptionFile(c.bytes);
         Figures f = Measure(text, c.rounds);
         double mb = text.size() / 1048576.0;
-        std::printf("%-7s %11zu  %12.3f %10.1f  %12.3f %10.1f  %.2f\n", c.label, text.size(),
+        if (!keys) std::printf("%-7s %11zu  %12.3f %10.1f  %12.3f %10.1f  %.2f\n", c.label, text.size(),
                     f.ours * 1e3, mb / f.ours, f.reference * 1e3, mb / f.reference,
                     f.ours / f.reference);
         figures.push_back(f);
         sizes.push_back(text.size());
     }
     double size_ratio = double(sizes[2]) / double(sizes[1]);
-    std::printf("growth 1 MB -> 32 MB: size x%.1f, reader time x%.1f, tinyxml2 time x%.1f\n",
-                size_ratio, figures[2].ours / figures[1].ours,
+    if (keys) {
+        std::printf("xml_1mb_reader_ms %.3f\nxml_1mb_tinyxml2_ms %.3f\nxml_1mb_speed_ratio %.3f\n"
+                    "xml_large_mb %.0f\nxml_large_reader_ms %.3f\nxml_large_tinyxml2_ms %.3f\n"
+                    "xml_large_speed_ratio %.3f\nxml_growth_size %.2f\nxml_growth_time %.2f\n"
+                    "xml_growth %.3f\nxml_growth_tinyxml2 %.3f\n",
+                    figures[1].ours * 1e3, figures[1].reference * 1e3,
+                    figures[1].reference / figures[1].ours, sizes[2] / 1048576.0,
+                    figures[2].ours * 1e3, figures[2].reference * 1e3,
+                    figures[2].reference / figures[2].ours, size_ratio,
+                    figures[2].ours / figures[1].ours,
+                    figures[2].ours / figures[1].ours / size_ratio,
+                    figures[2].reference / figures[1].reference / size_ratio);
+        return 0;
+    }
+    std::printf("growth 1 MB -> %s: size x%.1f, reader time x%.1f, tinyxml2 time x%.1f\n",
+                cases[2].label, size_ratio, figures[2].ours / figures[1].ours,
                 figures[2].reference / figures[1].reference);
     return 0;
 }

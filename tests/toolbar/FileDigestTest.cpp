@@ -17,6 +17,9 @@ TEST(FileDigest, KnownDigestsAcrossBlockBoundaries) {
         {"abc", "900150983cd24fb0d6963f7d28e17f72"},
         {std::string(1024, 'a'), "c9a34cfc85d982698c6ac89f76071abd"},
         {std::string(1025, 'a'), "ae187e1febee2a150b64849c32d566ca"},
+        {std::string(65536, 'a'), "2d61aa54b58c2e94403fb092c3dbc027"},
+        {std::string(65537, 'a'), "b3c6fc238e908636e53aabd5ad830cf7"},
+        {std::string(131073, 'a'), "3124e19245cfd2c84a969ccb84b4b2bd"},
     };
     for (const Case& c : cases) {
         const std::string path = dir.File("setup.exe");

@@ -2,9 +2,14 @@
 
 #include <wincrypt.h>
 
+#include <memory>
+#include <new>
+
 namespace {
 
-constexpr DWORD kBlockSize = 1024;
+// The digest does not depend on the block size; 1 KiB reads made the check run at half the
+// speed of the same digest in 64 KiB reads (bench/digest/run.sh).
+constexpr DWORD kBlockSize = 64 * 1024;
 
 }  // namespace
 
@@ -20,17 +25,18 @@ std::string FileMd5Hex(HANDLE file) {
     }
     std::string result;
     HCRYPTHASH hash = 0;
-    if (CryptCreateHash(provider, CALG_MD5, 0, 0, &hash)) {
-        BYTE block[kBlockSize];
+    // On the heap: Norvane's one thread has a 1 MB stack.
+    std::unique_ptr<BYTE[]> block(new (std::nothrow) BYTE[kBlockSize]);
+    if (block && CryptCreateHash(provider, CALG_MD5, 0, 0, &hash)) {
         DWORD read = 0;
         bool ok = true;
         for (;;) {
-            if (!ReadFile(file, block, sizeof(block), &read, nullptr)) {
+            if (!ReadFile(file, block.get(), kBlockSize, &read, nullptr)) {
                 ok = false;
                 break;
             }
             if (read == 0) break;
-            if (!CryptHashData(hash, block, read, 0)) {
+            if (!CryptHashData(hash, block.get(), read, 0)) {
                 ok = false;
                 break;
             }
