@@ -444,8 +444,9 @@ TEST_F(StartPage, ExternalToolSetsThePageWithoutTheRegistryBeingRead) {
 }
 
 TEST_F(StartPage, VendorReportFillsEveryPlaceholder) {
-    ScopedRegValue browser_guard(HKEY_LOCAL_MACHINE, kVersionVector, "IE", View::Own);
-    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kVersionVector, "IE", "8.0000", View::Own));
+    // The program reads the browser's version in its own view, the 32-bit one.
+    ScopedRegValue browser_guard(HKEY_LOCAL_MACHINE, kVersionVector, "IE", View::View32);
+    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kVersionVector, "IE", "8.0000", View::View32));
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof(version);
     ASSERT_TRUE(GetVersionExA(&version));
@@ -464,7 +465,7 @@ TEST_F(StartPage, VendorReportFillsEveryPlaceholder) {
                                       "&cr=0&sr=0&cv=1.0&ov=8." + os + "&ch=home1");
 
     // Without the browser's version vector the first number is 0.
-    DeleteRegValue(HKEY_LOCAL_MACHINE, kVersionVector, "IE", View::Own);
+    DeleteRegValue(HKEY_LOCAL_MACHINE, kVersionVector, "IE", View::View32);
     EXPECT_EQ(ReportOsVersion(), std::string("0.") + os);
 }
 
