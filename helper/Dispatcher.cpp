@@ -2,8 +2,6 @@
 
 #include <shellapi.h>
 
-#include <cwchar>
-
 #include "helper/BrowserChores.h"
 #include "helper/ComponentClose.h"
 #include "helper/CrashReportGuard.h"
@@ -12,14 +10,7 @@
 namespace pallix {
 
 HKEY HiveWord(const std::wstring& word) {
-    if (word == L"hklm") return HKEY_LOCAL_MACHINE;
-    return HKEY_CURRENT_USER;
-}
-
-long ReadDecimal(const std::wstring& text) {
-    // wcstol has exactly this rule: blanks, an optional sign, digits, saturation at LONG_MIN and
-    // LONG_MAX (32 bits on Windows).
-    return wcstol(text.c_str(), nullptr, 10);
+    return IsMachineHiveWord(word) ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 }
 
 namespace {
@@ -82,18 +73,13 @@ const std::vector<SwitchEntry>& SwitchTable() {
 int Dispatch(const Arguments& arguments) { return Dispatch(arguments, SwitchTable()); }
 
 int Dispatch(const Arguments& arguments, const std::vector<SwitchEntry>& table) {
-    if (arguments.size() < 2) return 0;
-    for (const SwitchEntry& entry : table) {
-        if (arguments[1] != entry.literal) continue;
-        // A chore that throws (out of memory, most likely) ends there; Pallix never reports a
-        // failure, and an exception must not reach the system's frames.
-        if (arguments.size() >= entry.minimum_count) {
-            try {
-                entry.run(arguments);
-            } catch (...) {
-            }
-        }
-        break;
+    const SwitchEntry* entry = SwitchToRun(arguments, table);
+    if (!entry) return 0;
+    // A chore that throws (out of memory, most likely) ends there; Pallix never reports a
+    // failure, and an exception must not reach the system's frames.
+    try {
+        entry->run(arguments);
+    } catch (...) {
     }
     return 0;
 }

@@ -6,22 +6,12 @@
 #include <string>
 #include <vector>
 
-namespace pallix {
+#include "helper/SwitchRules.h"
 
-// Argument 0 is the program path, 1 the switch, 2 onwards the parameters.
-using Arguments = std::vector<std::wstring>;
+namespace pallix {
 
 // "hklm" selects HKEY_LOCAL_MACHINE; every other word (capitals included) HKEY_CURRENT_USER.
 HKEY HiveWord(const std::wstring& word);
-// Signed decimal: leading blanks skipped, reading stops at the first non-digit, no digits read
-// as 0, values beyond the 32-bit range saturate.
-long ReadDecimal(const std::wstring& text);
-
-struct SwitchEntry {
-    const wchar_t* literal;
-    size_t minimum_count;                     // N, the program path included
-    void (*run)(const Arguments& arguments);  // never null
-};
 // In matching order.
 const std::vector<SwitchEntry>& SwitchTable();
 

@@ -10,7 +10,6 @@ namespace pallix {
 
 namespace {
 
-constexpr wchar_t kMenuExtFragment[] = L"Software\\Microsoft\\Internet Explorer\\MenuExt\\";
 constexpr wchar_t kBrowserCommandKey[] = L"Applications\\iexplore.exe\\shell\\open\\command";
 // All access as defined before Vista, which every system accepts.
 constexpr DWORD kLegacyProcessAllAccess = 0x1F0FFF;
@@ -75,7 +74,7 @@ void RegStringSwitch(const Arguments& arguments) {
     const std::wstring& hive_word = arguments[2];
     const std::wstring& subkey = arguments[3];
     // A menu entry written for the user is the toolbar's own: its pending reinstall mark goes.
-    if (hive_word == L"hkcu" && subkey.find(kMenuExtFragment) != std::wstring::npos) {
+    if (IsUserMenuEntry(hive_word, subkey)) {
         DeleteRegValue(HKEY_LOCAL_MACHINE, kWendleKey, L"Reinstall");
     }
     WriteRegString(HiveWord(hive_word), subkey, arguments[4].c_str(), arguments[5]);
@@ -97,10 +96,8 @@ void DelRegValueSwitch(const Arguments& arguments) {
 void MoveFileSwitch(const Arguments& arguments) {
     const std::wstring& source = arguments[2];
     const std::wstring& destination = arguments[3];
-    // A bare file name has no folder to make: it is moved into the current folder.
-    const size_t slash = destination.find_last_of(L'\\');
-    if (slash != std::wstring::npos && slash > 0 && slash < MAX_PATH) {
-        const std::wstring folder = destination.substr(0, slash);
+    const std::wstring folder = DestinationFolder(destination);
+    if (!folder.empty()) {
         WIN32_FIND_DATAW found;
         HANDLE search = FindFirstFileW(folder.c_str(), &found);
         if (search != INVALID_HANDLE_VALUE) {
@@ -110,13 +107,6 @@ void MoveFileSwitch(const Arguments& arguments) {
         }
     }
     MoveFileExW(source.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING);
-}
-
-std::wstring BrowserPathFromCommand(const std::wstring& command) {
-    const size_t first = command.find(L'"');
-    const size_t last = command.rfind(L'"');
-    if (first == std::wstring::npos || last == first) return std::wstring();
-    return command.substr(first + 1, last - first - 1);
 }
 
 void RunIeSwitch(const Arguments& arguments) {

@@ -30,8 +30,4 @@ HRESULT LaunchAtShellIntegrity(const std::wstring& path, const std::wstring& com
 HRESULT LaunchForLevels(DWORD shell_process_id, DWORD shell_level, DWORD own_level,
                         const std::wstring& path, const std::wstring& command_line);
 
-// The browser path between the first and the last double quote of its command value; empty when
-// there are fewer than two quotes.
-std::wstring BrowserPathFromCommand(const std::wstring& command);
-
 }  // namespace pallix

@@ -452,6 +452,20 @@ TEST_F(SetupOptionFile, LineBreaksCannotForgeSectionsOrKeys) {
     EXPECT_EQ(later.option.UpdateLogUrl, "http://log.test/  [SetupOptionInfo]  RunAfterSetup=0");
 }
 
+TEST_F(SetupOptionFile, ControlCharactersAtTheEndsOfAValueTravel) {
+    // The profile reader drops a vertical tab or an end-of-file mark around a value as it drops
+    // blanks: written bare, the address would come back shorter.
+    CSetupOptionManager store;
+    store.option.UpdateLogUrl = "\vhttp://log.test/u.aspx\x1a";
+    store.option.EulaURL = "\fhttp://eula.test/e.rtf";
+    store.option.valid = true;
+    ASSERT_TRUE(store.SaveToSetupOptionIni(product));
+    CSetupOptionManager later;
+    ASSERT_TRUE(later.LoadFromSetupOptionIni(product));
+    EXPECT_EQ(later.option.UpdateLogUrl, store.option.UpdateLogUrl);
+    EXPECT_EQ(later.option.EulaURL, store.option.EulaURL);
+}
+
 TEST_F(SetupOptionFile, ProductOptionStatesTravel) {
     CSetupOptionManager store;
     store.product_option.entries[1].state = 0;

@@ -1,13 +1,13 @@
 #include "updater/app/NorvaneApp.h"
 
 #include <commctrl.h>
-#include <mbstring.h>
 #include <ole2.h>
 
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "updater/app/ModeSwitches.h"
 #include "updater/app/NorvaneDlg.h"
 #include "updater/app/UpdateMode.h"
 #include "updater/data/ProductSettings.h"
@@ -15,9 +15,6 @@
 #include "updater/platform/DebugTrace.h"
 #include "updater/platform/ExternalFile.h"
 #include "updater/platform/ModuleImage.h"
-
-const char* const kModeSwitches[5] = {"/explicitupdate", "/updatenotice", "/adminprogress",
-                                      "/bgprepare", "/sendlog"};
 
 namespace {
 // A previous holder of the product's mutex (the copy that handed over to an elevated one) gets
@@ -69,18 +66,12 @@ int CNorvaneApp::ExitInstance() {
 }
 
 bool CNorvaneApp::ParseCommandLine(int argc, char** argv) {
-    if (argc < 3 || !argv) return false;
-    mode = -1;
-    for (int index = 0; index < 5; ++index) {
-        if (_mbsicmp(reinterpret_cast<const unsigned char*>(argv[1]),
-                     reinterpret_cast<const unsigned char*>(kModeSwitches[index])) == 0) {
-            mode = index;
-            break;
-        }
-    }
+    const ModeCommand command = ReadModeCommand(argc, argv);
+    if (!command.complete) return false;
+    mode = command.mode;
     if (mode >= ExplicitUpdate && mode <= BgPrepare) {
-        product_name = argv[2];
-        return !product_name.empty();
+        product_name = command.argument;
+        return command.HasProduct();
     }
     if (mode == SendLog) {
         // A request that breaks off (it can only throw for want of memory) did not go out.

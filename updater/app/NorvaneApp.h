@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "updater/app/ModeSwitches.h"
 #include "updater/framework/WinApp.h"
 
 class CNorvaneApp : public CWinApp {
@@ -31,6 +32,3 @@ private:
     void RunUpdateWindow();
     bool ole_initialized_ = false;
 };
-
-// The switches in mode order.
-extern const char* const kModeSwitches[5];

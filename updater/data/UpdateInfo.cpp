@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "updater/data/UpdateInfoRules.h"
+
 #include "updater/platform/BasicHelpers.h"
 #include "updater/platform/Download.h"
 #include "updater/platform/Shell.h"
@@ -16,13 +18,6 @@ std::string ReadValue(const std::string& file, const char* section, const char* 
     char buffer[kValueBuffer] = {};
     DWORD length = GetPrivateProfileStringA(section, key, "", buffer, kValueBuffer, file.c_str());
     return std::string(buffer, length < kValueBuffer ? length : kValueBuffer - 1);
-}
-
-// The agent writes line breaks as the two characters backslash and "n".
-std::string ExpandLineBreaks(std::string text) {
-    for (size_t at = text.find("\\n"); at != std::string::npos; at = text.find("\\n", at + 1))
-        text.replace(at, 2, "\n");
-    return text;
 }
 
 void RecordLogoPath(CUpdateInfo& info, const std::string& path) {
@@ -40,7 +35,9 @@ std::string UpdateInfoPath(const std::string& product) {
 }
 
 std::string LogoImageFilePath(const std::string& product, const std::string& version) {
-    return DataRoot() + "\\" + product + "\\UpdateImage_" + version + ".bmp";
+    const std::string name = LogoFileName(version);
+    if (name.empty()) return std::string();
+    return DataRoot() + "\\" + product + "\\" + name;
 }
 
 bool LoadUpdateInfo(CUpdateInfo& info, const std::string& product) {
@@ -59,18 +56,12 @@ bool LoadUpdateInfo(CUpdateInfo& info, const std::string& product) {
     info.LogoImagePath = ReadValue(path, kProductSection, "LogoImagePath");
     info.DownloadedPath = ReadValue(path, kFileSection, "DownloadedPath");
 
-    return lstrcmpiA(info.EngName.c_str(), product.c_str()) == 0 && !info.LocalName.empty() &&
-           !info.Mutex.empty() && !info.NewVersion.empty() && !info.Descript1.empty() &&
-           !info.Descript2.empty() && !info.DownloadedPath.empty();
+    return UpdateInfoUsable(info, product);
 }
 
 bool PrepareLogoImage(CUpdateInfo& info) {
-    // The version becomes part of a file name: one that names another folder is no version.
-    if (info.NewVersion.find_first_of("\\/:") != std::string::npos ||
-        info.NewVersion.find("..") != std::string::npos) {
-        return false;
-    }
     const std::string path = LogoImageFilePath(info.EngName, info.NewVersion);
+    if (path.empty()) return false;
     if (FileExists(path)) {
         RecordLogoPath(info, path);
         return true;

@@ -28,7 +28,8 @@ public:
 std::string DataRoot();
 // "<DataRoot>\\<product>\\UpdateInfo.ini".
 std::string UpdateInfoPath(const std::string& product);
-// "<DataRoot>\\<product>\\UpdateImage_<version>.bmp".
+// "<DataRoot>\\<product>\\UpdateImage_<version>.bmp"; "" for a version that would name another
+// folder.
 std::string LogoImageFilePath(const std::string& product, const std::string& version);
 
 // Fills info from the file (each value cut to 2047 characters; "\n" pairs in Descript2 and

@@ -13,6 +13,7 @@
 #include "updater/offers/ToolbarChecks.h"
 #include "updater/offers/UpdateLogQuery.h"
 #include "updater/platform/BasicHelpers.h"
+#include "updater/platform/CommandLineText.h"
 #include "updater/platform/Download.h"
 #include "updater/platform/Launch.h"
 #include "updater/platform/Shell.h"
@@ -400,8 +401,7 @@ bool CEndInstall::LoadFromXml(const std::string& product, const std::string& opt
 
 bool CEndInstall::LoadFromIni(const std::string& product, const std::string& ini_path) {
     SetupOptionIni ini(ini_path);
-    int count = ini.ReadNumber(kEndCountSection, "InfoCount", 0);
-    if (count > kIniMaxListCount) count = kIniMaxListCount;
+    const int count = CappedListCount(ini.ReadNumber(kEndCountSection, "InfoCount", 0));
     for (int number = 1; number <= count; ++number) {
         AdditionalInstallInfo info = ReadOfferSection(ini, EndSectionName(number).c_str());
         if (IsValidIniRecord(info)) products.push_back(info);
@@ -459,8 +459,7 @@ std::string CEndInstall::GetTitle() {
 
 bool CEndInstall::RunSetup(HWND owner) {
     // An end offer (which may come from the advertisement page) without a digest runs unchecked.
-    HANDLE process = StartCheckedSetup(
-        "/silent /addsetup /NOINSTDRAVEL /parentproduct=\"" + parent_product + "\"", false);
+    HANDLE process = StartCheckedSetup(EndOfferParameters(parent_product), false);
     if (!process) return false;
     if (process != INVALID_HANDLE_VALUE) {
         while (WaitForSingleObject(process, kWaitSliceMs) == WAIT_TIMEOUT) {

@@ -182,8 +182,7 @@ bool LoadStartPageFromIni(const std::string& product, CStartPageWorker* worker,
     worker->info = info;
 
     worker->page_list.clear();
-    int count = ini.ReadNumber(kListSection, "ItemCount", 0);
-    if (count > kIniMaxListCount) count = kIniMaxListCount;
+    const int count = CappedListCount(ini.ReadNumber(kListSection, "ItemCount", 0));
     for (int index = 0; index < count; ++index) {
         std::string id_key = "pageID" + std::to_string(index);
         std::string url_key = "pageURL" + std::to_string(index);

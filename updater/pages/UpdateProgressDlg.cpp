@@ -9,6 +9,7 @@
 #include "updater/offers/SetupOptions.h"
 #include "updater/offers/StartPageWorker.h"
 #include "updater/pages/SetupMessages.h"
+#include "updater/platform/CommandLineText.h"
 #include "updater/platform/Launch.h"
 
 namespace {
@@ -20,8 +21,6 @@ constexpr UINT kMsgSetupFinished = WM_USER + 4;
 // Looks at the setup process while the page waits for the setup's end.
 constexpr UINT_PTR kSetupWatchTimer = 0x5E7;
 constexpr UINT kSetupWatchPeriodMs = 500;
-
-const char* YesNo(int flag) { return flag ? "yes" : "no"; }
 }  // namespace
 
 CUpdateProgressDlg::CUpdateProgressDlg() : CUpdatePage(IDD_PROGRESS_PAGE) {}
@@ -38,14 +37,9 @@ bool CUpdateProgressDlg::SetUp(HWND parent, CStartPageWorker* start_page_worker,
 }
 
 std::string CUpdateProgressDlg::SetupParameters(HWND page, const CSetupOptions& options) {
-    char first[64];
-    snprintf(first, sizeof(first), "/verysilent /H=%d /Q=1",
-             static_cast<int>(reinterpret_cast<INT_PTR>(page)));
-    char second[96];
-    snprintf(second, sizeof(second), " /DesktopIcon=%s /StartMenuIcon=%s /LightLaunchIcon=%s",
-             YesNo(options.CreateDesktopIcon), YesNo(options.CreateStartMenuIcon),
-             YesNo(options.CreateQuickLaunchIcon));
-    return std::string(first) + second;
+    return SetupParameterText(static_cast<int>(reinterpret_cast<INT_PTR>(page)),
+                              options.CreateDesktopIcon, options.CreateStartMenuIcon,
+                              options.CreateQuickLaunchIcon);
 }
 
 bool CUpdateProgressDlg::MiddleOfferChosen() const {

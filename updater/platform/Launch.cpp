@@ -6,6 +6,7 @@
 
 #include "common/ScopedHandle.h"
 #include "updater/platform/BasicHelpers.h"
+#include "updater/platform/CommandLineText.h"
 
 namespace {
 
@@ -86,14 +87,6 @@ bool PumpWaitingMessages() {
         DispatchMessageA(&message);
     }
     return !quit;
-}
-
-// "<path>" parameters. Unquoted, a path with a blank ("C:\\Program Files\\...") is split: the
-// system looks for "C:\\Program.exe" first, and the program sees a piece of its own path as its
-// first argument.
-std::string CommandLineOf(const std::string& path, const std::string& parameters) {
-    const bool quoted = !path.empty() && path[0] == '"';
-    return (quoted ? path : "\"" + path + "\"") + " " + parameters;
 }
 
 // The token's elevation (false where the system has none, so before Vista).

@@ -1,0 +1,20 @@
+#pragma once
+// What Norvane concludes from the values of UpdateInfo.ini, apart from reading the file: line
+// breaks in the texts, whether the record is usable for the product, and the logo's file name.
+#include <string>
+
+#include "updater/data/UpdateInfo.h"
+
+// The agent writes line breaks as the two characters backslash and "n"; each becomes a line
+// feed, from left to right.
+std::string ExpandLineBreaks(std::string text);
+
+// The product names compared as the system's case-insensitive comparison does for ASCII.
+bool SameProductName(const std::string& a, const std::string& b);
+
+// True when EngName is the product and every required value is there.
+bool UpdateInfoUsable(const UpdateInfoFields& info, const std::string& product);
+
+// "UpdateImage_<version>.bmp"; "" when the version would name another folder or a stream
+// (a separator, a drive colon or "..").
+std::string LogoFileName(const std::string& version);
