@@ -93,12 +93,12 @@ protected:
     }
     // An option file with both offers and a log address, as the tests below break it.
     OptionSpec WithOffers() {
-        OptionSpec spec = Options(false);
+        OptionSpec option_file = Options(false);
         middle = ServedOffer("Mid", "Middle Product");
         end = ServedOffer("End", "End Product");
-        spec.middle = middle;
-        spec.end = end;
-        return spec;
+        option_file.middle = middle;
+        option_file.end = end;
+        return option_file;
     }
     // Starts the update again for the next case: the setup back in place, no records.
     void NextCase() {
@@ -120,8 +120,8 @@ protected:
 // No option file (or a slow one): the update goes on without offers, and without a log address
 // nothing is logged; no partly downloaded option file stays in the temporary folder.
 TEST_F(Faults, OptionFileDownloadFailuresLeaveAnUpdateWithoutOffers) {
-    const OptionSpec spec = WithOffers();
-    ServeOptionFile(spec);
+    const OptionSpec option_file = WithOffers();
+    ServeOptionFile(option_file);
     AgentWillFind(DefaultInfo());
     const std::string leftover = TempFile("dravel_" + product + "_option.xml");
     for (Break how : kBreaks) {
@@ -133,7 +133,7 @@ TEST_F(Faults, OptionFileDownloadFailuresLeaveAnUpdateWithoutOffers) {
         } else {
             SetRegString(HKEY_LOCAL_MACHINE, "Software\\Quindel\\Dravel", "AddonServerHost",
                          server.host());
-            server.Serve("/default.ashx", Broken(spec.Xml(), how));
+            server.Serve("/default.ashx", Broken(option_file.Xml(), how));
         }
         const bool arrives = how == Break::kSlow;
         const DWORD pid = StartWithEnvironment("/explicitupdate");
@@ -199,9 +199,9 @@ TEST_F(Faults, LicenceDownloadFailuresSkipThePageAndKeepNoPartialText) {
         SCOPED_TRACE(Name(how));
         NextCase();
         DeleteFileA(licence_file.c_str());
-        OptionSpec spec = Options(true);
-        spec.eula_url = BrokenUrl(server, "/eula.rtf", "{\\rtf1 The terms, at length.}", how);
-        UseOptionFile(spec);
+        OptionSpec option_file = Options(true);
+        option_file.eula_url = BrokenUrl(server, "/eula.rtf", "{\\rtf1 The terms, at length.}", how);
+        UseOptionFile(option_file);
         const bool arrives = how == Break::kSlow;
         const DWORD pid = StartWithEnvironment("/explicitupdate");
         EXPECT_EQ(AcceptEverything(pid, arrives, std::nullopt, std::nullopt, std::nullopt),
@@ -220,11 +220,11 @@ TEST_F(Faults, OfferDownloadFailuresInstallNothingAndTheUpdateGoesOn) {
     for (Break how : kBreaks) {
         SCOPED_TRACE(Name(how));
         NextCase();
-        OptionSpec spec = WithOffers();
+        OptionSpec option_file = WithOffers();
         const std::string setup = FileBytes(Join(DoublesDir(), "offer_setup.exe"));
-        spec.middle->url = BrokenUrl(server, "/offers/" + middle.name + ".exe", setup, how);
-        spec.end->url = BrokenUrl(server, "/offers/" + end.name + ".exe", setup, how);
-        UseOptionFile(spec);
+        option_file.middle->url = BrokenUrl(server, "/offers/" + middle.name + ".exe", setup, how);
+        option_file.end->url = BrokenUrl(server, "/offers/" + end.name + ".exe", setup, how);
+        UseOptionFile(option_file);
         const bool arrives = how == Break::kSlow;
         const DWORD pid = StartWithEnvironment("/explicitupdate");
         EXPECT_EQ(AcceptEverything(pid, false, true, std::nullopt, true), std::optional<DWORD>(0u));
@@ -240,10 +240,10 @@ TEST_F(Faults, OfferDownloadFailuresInstallNothingAndTheUpdateGoesOn) {
 
 // A setup whose digest is not the option file's is deleted and never run.
 TEST_F(Faults, OfferSetupsWithAWrongDigestAreDeletedUnrun) {
-    OptionSpec spec = WithOffers();
-    spec.middle->checksum = std::string(32, '0');
-    spec.end->checksum = "0123456789abcdef0123456789ABCDEF";
-    UseOptionFile(spec);
+    OptionSpec option_file = WithOffers();
+    option_file.middle->checksum = std::string(32, '0');
+    option_file.end->checksum = "0123456789abcdef0123456789ABCDEF";
+    UseOptionFile(option_file);
     AgentWillFind(DefaultInfo());
     const DWORD pid = StartWithEnvironment("/explicitupdate");
     EXPECT_EQ(AcceptEverything(pid, false, true, std::nullopt, true), std::optional<DWORD>(0u));
@@ -260,17 +260,17 @@ TEST_F(Faults, OfferSetupsWithAWrongDigestAreDeletedUnrun) {
 // The partner's report address is down: the start page is still set, and the vendor hears that
 // the partner report failed (sr=2).
 TEST_F(Faults, PartnerReportThatFailsIsReportedToTheVendor) {
-    OptionSpec spec = Options(false);
-    spec.start_page = ServedStartPage();
-    spec.start_page->partner_url =
+    OptionSpec option_file = Options(false);
+    option_file.start_page = ServedStartPage();
+    option_file.start_page->partner_url =
         "http://127.0.0.1:" + std::to_string(LoopbackServer::UnusedPort()) + "/partner.aspx?x=1";
     ServeStatistics();
-    UseOptionFile(spec);
+    UseOptionFile(option_file);
     AgentWillFind(DefaultInfo());
     const DWORD pid = StartWithEnvironment("/explicitupdate");
     EXPECT_EQ(AcceptEverything(pid, false, std::nullopt, true, std::nullopt),
               std::optional<DWORD>(0u));
-    EXPECT_EQ(StartPage(), std::optional<std::string>(spec.start_page->page));
+    EXPECT_EQ(StartPage(), std::optional<std::string>(option_file.start_page->page));
     auto vendor = server.RequestsFor("/InstallerPattern.aspx");
     ASSERT_EQ(vendor.size(), 1u);
     EXPECT_NE(vendor[0].query.find("&no=1&pd=dv_" + product + "&cr=1&sr=2&"), std::string::npos)
@@ -480,8 +480,8 @@ TEST_F(Faults, TwoInstancesAtOnceGiveOneWindow) {
 
 // A setup that cannot be started closes the update: nothing else is installed or reported.
 TEST_F(Faults, SetupThatCannotStartClosesTheUpdate) {
-    OptionSpec spec = WithOffers();
-    UseOptionFile(spec);
+    OptionSpec option_file = WithOffers();
+    UseOptionFile(option_file);
     AgentWillFind(DefaultInfo());
     DeleteFileA(setup_path.c_str());
     const DWORD pid = StartWithEnvironment("/explicitupdate");
@@ -497,8 +497,8 @@ TEST_F(Faults, SetupThatCannotStartClosesTheUpdate) {
 // A setup that ends without its report (it crashed, said nothing, or reported under another
 // process's id) closes the update once it has ended; nothing after the setup runs.
 TEST_F(Faults, SetupEndingWithoutItsReportClosesTheUpdate) {
-    OptionSpec spec = WithOffers();
-    UseOptionFile(spec);
+    OptionSpec option_file = WithOffers();
+    UseOptionFile(option_file);
     AgentWillFind(DefaultInfo());
     for (const char* mode : {"crash", "silent", "wrong_pid"}) {
         SCOPED_TRACE(mode);
@@ -587,9 +587,9 @@ TEST_F(Faults, UnwritableOfferFoldersInstallNoOffer) {
 // over (a folder stands where SetupOption.ini goes): no copy is started without the user's
 // choices; the step runs in this process, and everything chosen is installed.
 TEST_F(Faults, UnwritableStoreAtTheHandOverKeepsTheStepAndTheChoices) {
-    OptionSpec spec = WithOffers();
-    spec.start_page = ServedStartPage();
-    ServeOptionFile(spec);
+    OptionSpec option_file = WithOffers();
+    option_file.start_page = ServedStartPage();
+    ServeOptionFile(option_file);
     AgentHasWritten(DefaultInfo());
     Process prepare;
     Process::Options options;
@@ -619,7 +619,7 @@ TEST_F(Faults, UnwritableStoreAtTheHandOverKeepsTheStepAndTheChoices) {
     }
     EXPECT_TRUE(SetupCommand().has_value()) << "the update itself did not run";
     EXPECT_EQ(OfferRuns().size(), 2u);
-    EXPECT_EQ(StartPage(), std::optional<std::string>(spec.start_page->page));
+    EXPECT_EQ(StartPage(), std::optional<std::string>(option_file.start_page->page));
     EXPECT_EQ(Log(), OfferFields('m', &middle, 1, 1, 1, 1) + "&" +
                          OfferFields('e', &end, 1, 1, 1, 1) + UpdateFields());
 }

@@ -136,37 +136,37 @@ OfferSpec Scenario::ServedOffer(const std::string& prefix, const std::string& lo
 }
 
 StartPageSpec Scenario::ServedStartPage() {
-    StartPageSpec spec;
+    StartPageSpec page_offer;
     server.Serve("/partner.aspx", "OK");
-    spec.partner_url = server.Url("/partner.aspx") +
+    page_offer.partner_url = server.Url("/partner.aspx") +
                        "?page=%StartPage%&state=%CheckBoxState%&pd=%Product%&cr=%ChangeResult%";
-    return spec;
+    return page_offer;
 }
 
 OptionSpec Scenario::Options(bool licence) {
-    OptionSpec spec;
-    spec.log_url = server.Url("/UpdateLog.aspx");
+    OptionSpec option_file;
+    option_file.log_url = server.Url("/UpdateLog.aspx");
     // The window fixture's product accepted revision 7 (InstallProduct); offering 7 shows no
     // licence page, an older accepted one does.
-    spec.eula_revision = 7;
-    spec.eula_url = server.Url("/eula.rtf");
+    option_file.eula_revision = 7;
+    option_file.eula_url = server.Url("/eula.rtf");
     if (licence) {
         EXPECT_TRUE(SetRegDword(HKEY_LOCAL_MACHINE, "Software\\Quindel\\" + product, "EULAVersion", 6));
     }
-    return spec;
+    return option_file;
 }
 
-void Scenario::UseOptionFile(const OptionSpec& spec) {
-    ASSERT_TRUE(WriteTextFile(root.File("option.xml"), spec.Xml()));
+void Scenario::UseOptionFile(const OptionSpec& option_file) {
+    ASSERT_TRUE(WriteTextFile(root.File("option.xml"), option_file.Xml()));
     ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kAgentUserKey, "OptionFileName",
                              root.File("option.xml"), View::Own));
 }
 
-void Scenario::ServeOptionFile(const OptionSpec& spec) {
+void Scenario::ServeOptionFile(const OptionSpec& option_file) {
     DeleteRegValue(HKEY_CURRENT_USER, kAgentUserKey, "OptionFileName", View::Own);
     ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kAgentUserKey, "AddonServerHost", server.host(),
                              View::View32));
-    server.Serve("/default.ashx", spec.Xml());
+    server.Serve("/default.ashx", option_file.Xml());
 }
 
 void Scenario::UseProductSetup(const std::string& mode) {

@@ -57,8 +57,8 @@ protected:
     // installed product's.
     OptionSpec Options(bool licence);
     // The option file on disk (the agent's "OptionFileName"), or from the add-on server.
-    void UseOptionFile(const OptionSpec& spec);
-    void ServeOptionFile(const OptionSpec& spec);
+    void UseOptionFile(const OptionSpec& option_file);
+    void ServeOptionFile(const OptionSpec& option_file);
     // The product's setup stand-in at DownloadedPath, reporting as `mode` says.
     void UseProductSetup(const std::string& mode = "registered");
     // The setup file again (a finished update deletes it), and no record of an earlier run.

@@ -35,15 +35,15 @@ class FullUpdate : public Scenario {
 protected:
     void SetUp() override {
         InstallProduct();
-        spec = Options(true);
+        option_file = Options(true);
         middle = ServedOffer("Mid", "Middle Product");
         end = ServedOffer("End", "End Product");
         end.version = "3.1";
-        spec.middle = middle;
-        spec.end = end;
-        spec.start_page = ServedStartPage();
+        option_file.middle = middle;
+        option_file.end = end;
+        option_file.start_page = ServedStartPage();
         ServeStatistics();
-        UseOptionFile(spec);
+        UseOptionFile(option_file);
         UseProductSetup();
         AgentWillFind(DefaultInfo());
     }
@@ -69,7 +69,7 @@ protected:
         EXPECT_FALSE(GetRegString(HKEY_CURRENT_USER, AgentKey(), "AfterUpdateDay", View::Own));
         EXPECT_TRUE(CallsOf(Join(product_dir, main_app)).empty()) << "the product was started";
     }
-    OptionSpec spec;
+    OptionSpec option_file;
     OfferSpec middle, end;
     Process product_process;
     const std::string product_record = root.File("product.record");
@@ -120,7 +120,7 @@ TEST_F(FullUpdate, AcceptedThroughEveryPageInstallsEverythingAndLogsIt) {
     EXPECT_FALSE(PathExists(EndSetupFile(end.name)));
     EXPECT_EQ(server.RequestsFor("/eula.rtf").size(), 1u);
     // The start page is the partner's, and both the partner and the vendor were told.
-    EXPECT_EQ(StartPage(), std::optional<std::string>(spec.start_page->page));
+    EXPECT_EQ(StartPage(), std::optional<std::string>(option_file.start_page->page));
     WaitUntil([&] { return !server.RequestsFor("/partner.aspx").empty(); }, kAppearTimeout);
     auto partner = server.RequestsFor("/partner.aspx");
     ASSERT_EQ(partner.size(), 1u);
@@ -227,7 +227,7 @@ TEST_F(FullUpdate, OffersAndStartPageDeclinedInstallOnlyTheUpdate) {
 // The notice the agent shows after a background preparation uses what the preparation fetched:
 // the option file, the logo, the licence and the middle offer's setup each travel once.
 TEST_F(FullUpdate, NoticeAfterBackgroundPreparationDownloadsNothingTwice) {
-    ServeOptionFile(spec);
+    ServeOptionFile(option_file);
     server.Serve("/logo.bmp", LogoBitmap());
     UpdateInfoText info = DefaultInfo();
     info.logo_url = server.Url("/logo.bmp");
@@ -262,7 +262,7 @@ TEST_F(FullUpdate, NoticeAfterBackgroundPreparationDownloadsNothingTwice) {
         EXPECT_EQ(server.RequestsFor(path).size(), 1u) << path;
     }
     EXPECT_EQ(OfferRuns(), (std::vector<std::string>{kMiddleArguments, EndArguments(product)}));
-    EXPECT_EQ(StartPage(), std::optional<std::string>(spec.start_page->page));
+    EXPECT_EQ(StartPage(), std::optional<std::string>(option_file.start_page->page));
     auto logs = LogRequests();
     ASSERT_EQ(logs.size(), 1u);
     EXPECT_EQ(logs[0].query, OfferFields('m', &middle, 1, 1, 1, 1) + "&" +
@@ -276,7 +276,7 @@ TEST_F(FullUpdate, NoticeAfterBackgroundPreparationDownloadsNothingTwice) {
 // progress step to an "/adminprogress" copy of itself, which finishes the update with them.
 // (Under Wine the copy gets the same limited token; it still takes the step itself.)
 TEST_F(FullUpdate, HandedOverUpdateFinishesWithTheUsersChoices) {
-    ServeOptionFile(spec);
+    ServeOptionFile(option_file);
     AgentHasWritten(DefaultInfo());
     Process prepare;
     Process::Options options;
@@ -319,7 +319,7 @@ TEST_F(FullUpdate, HandedOverUpdateFinishesWithTheUsersChoices) {
     EXPECT_TRUE(OfferRuns().empty());
     EXPECT_EQ(server.RequestsFor("/offers/" + middle.name + ".exe").size(), 1u)
         << "only the preparation fetches the middle offer";
-    EXPECT_EQ(StartPage(), std::optional<std::string>(spec.start_page->page));
+    EXPECT_EQ(StartPage(), std::optional<std::string>(option_file.start_page->page));
     auto logs = LogRequests();
     ASSERT_EQ(logs.size(), 1u);
     EXPECT_EQ(logs[0].query, OfferFields('m', &middle, 1, 1, 0, 0) + "&" +
