@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "updater/pages/AdPageReader.h"
-#include "updater/pages/AdViewModel.h"
+#include "updater/adview/AdPageReader.h"
+#include "updater/adview/AdViewModel.h"
 
 namespace {
 

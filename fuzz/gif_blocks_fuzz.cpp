@@ -6,7 +6,7 @@
 #include <cstring>
 #include <memory>
 
-#include "updater/pages/GifBlocks.h"
+#include "updater/controls/GifBlocks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size) {
     std::unique_ptr<std::uint8_t[]> data(new std::uint8_t[size ? size : 1]);

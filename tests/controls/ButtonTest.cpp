@@ -6,7 +6,7 @@
 
 #include "resources/ResourceIds.h"
 #include "tests/controls/ControlsTestSupport.h"
-#include "updater/pages/ImageButton.h"
+#include "updater/controls/ImageButton.h"
 
 namespace {
 

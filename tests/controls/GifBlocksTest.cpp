@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tests/controls/GifBuilder.h"
-#include "updater/pages/GifBlocks.h"
+#include "updater/controls/GifBlocks.h"
 
 namespace {
 

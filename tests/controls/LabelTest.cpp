@@ -9,7 +9,7 @@
 #include "tests/controls/ControlsTestSupport.h"
 #include "tests/support/TestSupport.h"
 #include "updater/data/ProductSettings.h"
-#include "updater/pages/ExStatic.h"
+#include "updater/controls/ExStatic.h"
 
 namespace {
 

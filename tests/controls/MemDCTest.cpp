@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "updater/pages/MemDC.h"
+#include "updater/controls/MemDC.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "tests/controls/ControlsTestSupport.h"
 #include "tests/controls/GifBuilder.h"
-#include "updater/pages/PictureEx.h"
+#include "updater/controls/PictureEx.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include "resources/ResourceIds.h"
 #include "tests/controls/ControlsTestSupport.h"
 #include "tests/support/TestSupport.h"
-#include "updater/pages/ExStatic.h"
-#include "updater/pages/ImageButton.h"
-#include "updater/pages/PictureEx.h"
+#include "updater/controls/ExStatic.h"
+#include "updater/controls/ImageButton.h"
+#include "updater/controls/PictureEx.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "updater/pages/TextWrap.h"
+#include "updater/controls/TextWrap.h"
 
 namespace {
 

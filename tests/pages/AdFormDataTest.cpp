@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "updater/pages/AdFormData.h"
+#include "updater/adview/AdFormData.h"
 
 namespace {
 

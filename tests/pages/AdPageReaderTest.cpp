@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "updater/pages/AdPageReader.h"
-#include "updater/pages/AdViewModel.h"
+#include "updater/adview/AdPageReader.h"
+#include "updater/adview/AdViewModel.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "tests/support/TestSupport.h"
-#include "updater/pages/AdFormData.h"
-#include "updater/pages/CheckVaccine.h"
+#include "updater/adview/AdFormData.h"
+#include "updater/adview/CheckVaccine.h"
 
 using namespace testsupport;
 

@@ -14,7 +14,7 @@
 #include "tests/support/TestSupport.h"
 #include "updater/data/UpdateInfo.h"
 #include "updater/offers/AdditionalInstall.h"
-#include "updater/pages/CompletionAd.h"
+#include "updater/adview/CompletionAd.h"
 
 using namespace testsupport;
 

@@ -14,7 +14,7 @@
 #include "updater/app/PageFlow.h"
 #include "updater/data/UpdateInfo.h"
 #include "updater/offers/FileDigest.h"
-#include "updater/pages/AdViewModel.h"
+#include "updater/adview/AdViewModel.h"
 
 using namespace testsupport;
 using namespace windowtest;

@@ -14,7 +14,7 @@
 #include "updater/data/UpdateInfo.h"
 #include "updater/framework/Dialog.h"
 #include "updater/offers/SetupOptionManager.h"
-#include "updater/pages/ImageButton.h"
+#include "updater/controls/ImageButton.h"
 #include "updater/pages/LicenseAgreementDlg.h"
 #include "updater/pages/PageMessages.h"
 #include "updater/pages/UpdateAlreadyUseDlg.h"

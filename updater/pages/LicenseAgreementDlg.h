@@ -3,7 +3,7 @@
 // the user goes on only after accepting it.
 #include <string>
 
-#include "updater/pages/ImageButton.h"
+#include "updater/controls/ImageButton.h"
 #include "updater/pages/UpdatePage.h"
 
 class CAdditionalOption;

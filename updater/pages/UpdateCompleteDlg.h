@@ -7,11 +7,11 @@
 #include <string>
 
 #include "updater/data/ProductSettings.h"
-#include "updater/pages/CompletionAd.h"
-#include "updater/pages/ExStatic.h"
-#include "updater/pages/ImageButton.h"
+#include "updater/adview/CompletionAd.h"
+#include "updater/controls/ExStatic.h"
+#include "updater/controls/ImageButton.h"
 #include "updater/pages/UpdatePage.h"
-#include "updater/pages/WebUIManager.h"
+#include "updater/adview/WebUIManager.h"
 
 class CUpdateInfo;
 class CEndInstall;

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "updater/data/UpdateInfo.h"
-#include "updater/pages/ExStatic.h"
-#include "updater/pages/ImageButton.h"
+#include "updater/controls/ExStatic.h"
+#include "updater/controls/ImageButton.h"
 #include "updater/pages/ProductOptionDlg.h"
 #include "updater/pages/UpdatePage.h"
 

@@ -3,7 +3,7 @@
 // agent's check once per showing and tells the window what it found.
 #include <string>
 
-#include "updater/pages/PictureEx.h"
+#include "updater/controls/PictureEx.h"
 #include "updater/pages/UpdatePage.h"
 
 class CSetupOptionManager;

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "updater/data/UpdateInfo.h"
-#include "updater/pages/ImageButton.h"
-#include "updater/pages/OptionControls.h"
+#include "updater/controls/ImageButton.h"
+#include "updater/controls/OptionControls.h"
 #include "updater/pages/UpdatePage.h"
 
 class CMediumInstall;

@@ -5,8 +5,8 @@
 
 #include "resources/ResourceIds.h"
 #include "updater/platform/ResourceModule.h"
-#include "updater/pages/ExStatic.h"
-#include "updater/pages/ImageButton.h"
+#include "updater/controls/ExStatic.h"
+#include "updater/controls/ImageButton.h"
 
 CUpdatePage::CUpdatePage(UINT template_id)
     : CDialog(template_id), background_brush_(CreateSolidBrush(kPageBackground)) {}

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "common/ScopedHandle.h"
-#include "updater/pages/ExStatic.h"
+#include "updater/controls/ExStatic.h"
 #include "updater/pages/UpdatePage.h"
 
 class CMediumInstall;

@@ -1,4 +1,4 @@
-#include "updater/pages/ImageButton.h"
+#include "updater/controls/ImageButton.h"
 
 #include <initializer_list>
 

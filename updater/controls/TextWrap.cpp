@@ -1,4 +1,4 @@
-#include "updater/pages/TextWrap.h"
+#include "updater/controls/TextWrap.h"
 
 namespace textwrap {
 

@@ -1,9 +1,9 @@
-#include "updater/pages/CheckVaccine.h"
+#include "updater/adview/CheckVaccine.h"
 
 #include <windows.h>
 
 #include "updater/platform/Registry.h"
-#include "updater/pages/AdFormData.h"
+#include "updater/adview/AdFormData.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "updater/pages/WebUIManager.h"
+#include "updater/adview/WebUIManager.h"
 
 #include <exdispid.h>
 #include <oleauto.h>

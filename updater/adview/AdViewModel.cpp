@@ -1,4 +1,4 @@
-#include "updater/pages/AdViewModel.h"
+#include "updater/adview/AdViewModel.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "updater/pages/RectTracker.h"
+#include "updater/controls/RectTracker.h"
 
 #include <windowsx.h>
 

@@ -1,4 +1,4 @@
-#include "updater/pages/AdFormData.h"
+#include "updater/adview/AdFormData.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "updater/pages/AdPageReader.h"
+#include "updater/adview/AdPageReader.h"
 
 #include <cstddef>
 #include <vector>

@@ -1,11 +1,11 @@
-#include "updater/pages/CompletionAd.h"
+#include "updater/adview/CompletionAd.h"
 
 #include <windows.h>
 
 #include "resources/ResourceIds.h"
 #include "updater/platform/Registry.h"
 #include "updater/data/UpdateInfo.h"
-#include "updater/pages/CheckVaccine.h"
+#include "updater/adview/CheckVaccine.h"
 #include "updater/pages/UpdatePage.h"
 #include "updater/platform/ServerHosts.h"
 

@@ -1,4 +1,4 @@
-#include "updater/pages/OptionControls.h"
+#include "updater/controls/OptionControls.h"
 
 #include "updater/framework/Dialog.h"
 

@@ -1,4 +1,4 @@
-#include "updater/pages/PictureEx.h"
+#include "updater/controls/PictureEx.h"
 
 #include "updater/framework/Thread.h"
 
@@ -9,7 +9,7 @@
 #include <new>
 
 #include "updater/framework/WinApp.h"
-#include "updater/pages/GifBlocks.h"
+#include "updater/controls/GifBlocks.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "updater/pages/ExStatic.h"
+#include "updater/controls/ExStatic.h"
 
 #include <shellapi.h>
 #include <shlwapi.h>
@@ -8,10 +8,10 @@
 
 #include "updater/data/ProductSettings.h"
 #include "updater/framework/Dialog.h"
-#include "updater/pages/MemDC.h"
+#include "updater/controls/MemDC.h"
 #include "updater/pages/PageMessages.h"
-#include "updater/pages/RectTracker.h"
-#include "updater/pages/TextWrap.h"
+#include "updater/controls/RectTracker.h"
+#include "updater/controls/TextWrap.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "updater/pages/GifBlocks.h"
+#include "updater/controls/GifBlocks.h"
 
 namespace gif {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "updater/pages/AdPageReader.h"
+#include "updater/adview/AdPageReader.h"
 
 // The two pages of the advertisement server.
 constexpr const char kAddinAdPath[] = "/show/dravel_end_addin.aspx";

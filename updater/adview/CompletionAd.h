@@ -8,8 +8,8 @@
 
 #include "updater/data/ProductSettings.h"
 #include "updater/offers/AdditionalInstall.h"
-#include "updater/pages/AdFormData.h"
-#include "updater/pages/AdViewModel.h"
+#include "updater/adview/AdFormData.h"
+#include "updater/adview/AdViewModel.h"
 
 class CUpdateInfo;
 class CEndInstall;

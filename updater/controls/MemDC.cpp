@@ -1,4 +1,4 @@
-#include "updater/pages/MemDC.h"
+#include "updater/controls/MemDC.h"
 
 CMemDC::CMemDC(HDC target, const RECT* rect, bool copy_background)
     : target_(target), dc_(target) {
