@@ -7,10 +7,11 @@ SUDO=""
 if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi
 
 PACKAGES=(
-  wine wine32:i386 wine64
+  wine wine32:i386 wine64 fonts-wine
   g++-mingw-w64-i686 mingw-w64-i686-dev g++-mingw-w64-x86-64 mingw-w64-x86-64-dev
   cmake make
-  xvfb xauth x11-utils imagemagick icoutils
+  xvfb xauth x11-utils xdotool imagemagick icoutils
+  ccache
   googletest
   python3 bc
   clang libclang-rt-14-dev llvm
