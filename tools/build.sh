@@ -8,11 +8,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
-with_tests=0
+with_tests=0 demo_only=0
 for arg in "$@"; do
   case "$arg" in
     --tests) with_tests=1 ;;
-    *) echo "usage: $0 [--tests]" >&2; exit 2 ;;
+    --demo) with_tests=1 demo_only=1 ;;  # only what tools/demo.sh runs
+    *) echo "usage: $0 [--tests | --demo]" >&2; exit 2 ;;
   esac
 done
 
@@ -44,5 +45,10 @@ if [ "$with_tests" = 1 ]; then
   arch=$(tools/test-arch.sh)
   # The test tree may use std::thread in test code.
   configure build/test "$arch" ON posix
-  cmake --build build/test -j "$jobs"
+  if [ "$demo_only" = 1 ]; then
+    cmake --build build/test -j "$jobs" --target Norvane Pallix ko-KR update_walk vendor_server \
+      agent_double recorded_program product_setup offer_setup
+  else
+    cmake --build build/test -j "$jobs"
+  fi
 fi

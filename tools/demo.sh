@@ -13,13 +13,17 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
+step() { printf '== %s\n' "$*"; }
+step "checking the packages the project needs (first run: installs them, about a minute)"
 tools/setup.sh >/dev/null
-tools/build.sh --tests >/dev/null
+step "building Norvane, Pallix, the language module and the stand-ins (first run: a few minutes)"
+tools/build.sh --demo >/dev/null
 
 demo=$root/build/demo
 session=$demo/session
 mkdir -p "$demo"
 rm -f "$demo"/*.png "$demo"/server.log "$demo"/port
+step "setting up Wine (a prefix and a display of the demo's own, about half a minute)"
 tests/harness/session.sh start "$session" "$(tools/test-arch.sh)" >/dev/null
 trap 'tests/harness/session.sh stop "$session"' EXIT
 # shellcheck disable=SC1091
@@ -46,7 +50,10 @@ cp build/test/doubles/offer_setup.exe "$demo/www/notely_setup.exe"
 printf '<html><head><!--86435486-A14F-4f74-B4AC-444F6968BA1B--></head><body>Ostrey</body></html>' \
   >"$demo/www/show/dravel_end_addin.aspx"
 printf '{\\rtf1 Ostrey licence, revision 3}' >"$demo/www/eula.rtf"
-printf 'BM' >"$demo/www/fennick_logo.bmp"
+# The product's logo: a real picture, as the add-on server hands out.
+convert -size 64x64 gradient:'#1f5fa8-#7fb3e6' -fill white -draw 'roundrectangle 14,14 50,50 6,6' \
+  -fill '#1f5fa8' -draw 'rectangle 24,22 40,28' -draw 'rectangle 24,22 30,44' -draw 'rectangle 24,32 37,37' \
+  -type truecolor "bmp3:$demo/www/fennick_logo.bmp"
 md5=$(md5sum "$demo/www/scanly_setup.exe" | cut -d' ' -f1)
 "$WINE_BIN" "$(winpath "$root/build/test/doubles/vendor_server.exe")" "$(winpath "$demo/www")" \
   "$(winpath "$demo/server.log")" "$(winpath "$demo/port")" 300 >/dev/null 2>&1 &

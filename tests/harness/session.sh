@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
-# The Wine session of one test run: a fresh Wine prefix and an Xvfb display made for this run
-# only (never the user's own ~/.wine), started before the first test and stopped after the last.
-#   session.sh start DIR ARCH   creates DIR/prefix, starts Xvfb and a persistent wineserver,
-#                               writes DIR/env for wine-run.sh
-#   session.sh stop DIR         stops the wineserver and Xvfb
+# Wine sessions for tests, the demo and the benchmarks: a Wine prefix and an Xvfb display made for
+# one run only (never the user's own ~/.wine).
+#   session.sh start DIR ARCH [FROM]  makes DIR/prefix (a copy of the booted prefix FROM when
+#                                     given, else a fresh boot), starts Xvfb and a persistent
+#                                     wineserver, writes DIR/env for wine-run.sh
+#   session.sh template DIR ARCH      boots DIR/prefix once and leaves no server running, for
+#                                     sessions to copy (each test program gets its own session)
+#   session.sh stop DIR               stops the session's wineserver and Xvfb
+#   session.sh stop-all DIR           stops every session under DIR/runs (wine-run.sh's)
+# OSTREY_LOGPIXELS (96, 120, 144) sets the session's screen DPI before its server starts.
 set -euo pipefail
 cmd=$1 dir=$2
 
@@ -18,36 +23,82 @@ stop() {
 }
 
 if [ "$cmd" = stop ]; then stop; exit 0; fi
+if [ "$cmd" = stop-all ]; then  # every session under DIR/runs that a killed program left running
+  for env in "$dir"/runs/*/env; do
+    [ -f "$env" ] && "$0" stop "$(dirname "$env")"
+  done
+  rm -rf "$dir/runs"
+  exit 0
+fi
 
 arch=${3:-x86_64}
+from=${4:-}
+if [ "$arch" = i686 ]; then wine_bin=/usr/bin/wine; else wine_bin=/usr/lib/wine/wine64; fi
+prefix="$dir/prefix"
+
 stop
 rm -rf "$dir"
 mkdir -p "$dir"
+export WINEPREFIX="$prefix" WINEDEBUG=-all
 
-# Take the first display number that is free and whose server really comes up (another test
-# run may be starting one at the same moment).
+boot() {  # makes the prefix; leaves no server running
+  mkdir -p "$prefix"
+  # The prefix is made by a server of its own that ends with it; only then may a persistent
+  # server start. Booting inside an already persistent server leaves two service managers, and
+  # from then on every start of the RPC service (COM, the browser control) waits out a time-out.
+  # No Mono or Gecko download prompts while the prefix is made.
+  WINEDLLOVERRIDES="mscoree=d;mshtml=d" DISPLAY= "$wine_bin" wineboot -i >"$dir/wineboot.log" 2>&1 || true
+  # A crashing test program must end, not wait behind a crash dialog.
+  "$wine_bin" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  wineserver -w
+}
+
+if [ "$cmd" = template ]; then
+  boot
+  echo "$arch" >"$dir/arch"
+  echo "wine template ready: prefix $prefix ($arch)"
+  exit 0
+fi
+
+if [ -n "$from" ]; then
+  cp -a "$from" "$prefix"
+else
+  boot
+fi
+
+if [ -n "${OSTREY_LOGPIXELS:-}" ]; then
+  # The DPI is read when the server starts: both places Windows keeps it.
+  for key in 'HKCU\Control Panel\Desktop' \
+             'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
+    "$wine_bin" reg add "$key" /v LogPixels /t REG_DWORD /d "$OSTREY_LOGPIXELS" /f >/dev/null 2>&1
+  done
+  wineserver -w
+fi
+
+# Take the first display number that is free and whose server really comes up (another session
+# may be starting one at the same moment: the display is ours only if its lock names our Xvfb).
 display="" xvfb_pid=""
-for n in $(seq 91 140); do
+for n in $(seq 91 190); do
   [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
   Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$dir/xvfb.log" 2>&1 &
   xvfb_pid=$!
-  for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-  if kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
+  for _ in $(seq 1 50); do
+    [ -e "/tmp/.X11-unix/X$n" ] && [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$xvfb_pid" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ] &&
+     [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$xvfb_pid" ]; then
+    display=$n
+    break
+  fi
   kill "$xvfb_pid" >/dev/null 2>&1 || true
 done
 [ -n "$display" ] || { echo "no free X display" >&2; exit 1; }
-trap 'kill $xvfb_pid >/dev/null 2>&1 || true' ERR
+export DISPLAY=":$display"
 
-if [ "$arch" = i686 ]; then wine_bin=/usr/bin/wine; else wine_bin=/usr/lib/wine/wine64; fi
-prefix="$dir/prefix"
-export WINEPREFIX="$prefix" WINEDEBUG=-all DISPLAY=":$display"
-# One wineserver for the whole run, so that each test program starts quickly.
-mkdir -p "$prefix"
+# One wineserver for the whole session, so that each program starts quickly.
 wineserver -p </dev/null >/dev/null 2>&1
-# No Mono or Gecko download prompts while the prefix is made.
-WINEDLLOVERRIDES="mscoree=d;mshtml=d" "$wine_bin" wineboot -i >"$dir/wineboot.log" 2>&1 || true
-# A crashing test program must end, not wait behind a crash dialog.
-"$wine_bin" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 
 cat >"$dir/env" <<ENV
 export WINEPREFIX="$prefix"
@@ -56,4 +107,16 @@ export DISPLAY=":$display"
 export WINE_BIN="$wine_bin"
 export XVFB_PID=$xvfb_pid
 ENV
+
+# A session whose RPC service cannot start would cost every COM call of every test a time-out:
+# fail here, once, with the reason.
+# (Into a file: the services it starts keep their output open, which a pipe would wait for.)
+"$wine_bin" net start rpcss >"$dir/rpcss.log" 2>&1 </dev/null || true
+rpcss=$(tr -d '\r' <"$dir/rpcss.log")
+case "$rpcss" in
+  *"already running"*|*"started successfully"*|*"was started"*) ;;
+  *) echo "the session's RPC service does not start: $rpcss" >&2
+     stop
+     exit 1 ;;
+esac
 echo "wine session ready: prefix $prefix, display :$display ($arch)"
