@@ -11,6 +11,8 @@
 #include "tests/support/DebugOutputMonitor.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/UnixLink.h"
+#include "updater/platform/BasicHelpers.h"
 #include "updater/platform/Download.h"
 
 using namespace testsupport;
@@ -388,6 +390,71 @@ TEST_F(Downloads, ReplacingTouchesTheDestinationOnlyOnSuccess) {
     EXPECT_TRUE(DownloadReplacing(server.Url("/new.ico"), destination));
     EXPECT_EQ(ReadTextFile(destination).value_or(""), "new icon");
     EXPECT_FALSE(PathExists(destination + ".tmp"));
+}
+
+// Addresses come from the option file and from pages: one that names a local file, a share or
+// another scheme is fetched by nobody, so no file of the machine is copied where an elevated
+// copy writes and no share learns the user's credentials.
+TEST_F(Downloads, OnlyWebAddressesAreFetchedByAnyDownloader) {
+    const std::string secret = temp.File("secret.txt");
+    ASSERT_TRUE(WriteTextFile(secret, "local secret"));
+    std::string file_url = "file:///" + secret;
+    std::replace(file_url.begin(), file_url.end(), '\\', '/');
+    const std::string destination = temp.File("offer.exe");
+    for (const std::string& url : {file_url, std::string("FILE://") + secret, secret,
+                                   std::string("\\\\127.0.0.1\\share\\setup.exe"),
+                                   std::string("ftp://127.0.0.1/setup.exe"), std::string("")}) {
+        SCOPED_TRACE(url);
+        EXPECT_FALSE(DownloadToFile(url, destination));
+        EXPECT_FALSE(DownloadReplacing(url, destination));
+        EXPECT_EQ(DownloadToTempFile(temp_name, url), "");
+        EXPECT_FALSE(PathExists(destination));
+        EXPECT_FALSE(PathExists(destination + ".tmp"));
+        EXPECT_EQ(HttpGet(url), kHttpGetFailed);
+        EXPECT_FALSE(SendLogRequest(url, "a=1"));
+    }
+    // The scheme is compared without regard to case.
+    server.Serve("/a.ico", "icon");
+    std::string upper = server.Url("/a.ico");
+    upper.replace(0, 4, "HTTP");
+    EXPECT_TRUE(DownloadToFile(upper, destination));
+    EXPECT_EQ(ReadTextFile(destination).value_or(""), "icon");
+}
+
+// A name planted where a download lands (a link to a file elsewhere) is replaced as a name:
+// the bytes never go through it into the file it points at.
+TEST_F(Downloads, LinksAtTheDestinationAreNotWrittenThrough) {
+    TempDir elsewhere;
+    const std::string victim = elsewhere.File("service.dll");
+    ASSERT_TRUE(WriteTextFile(victim, "system file"));
+    server.Serve("/icon.ico", "served bytes");
+
+    const std::string destination = temp.File("partner.ico");
+    {
+        ScopedUnixLink planted(victim, destination + ".tmp");
+        ASSERT_TRUE(planted.made());
+        EXPECT_TRUE(DownloadReplacing(server.Url("/icon.ico"), destination));
+        EXPECT_EQ(ReadTextFile(destination).value_or(""), "served bytes");
+        EXPECT_EQ(ReadTextFile(victim).value_or(""), "system file");
+    }
+    {
+        // A link under the destination's own name is refused, not replaced.
+        ASSERT_TRUE(DeleteFileA(destination.c_str()));
+        ScopedUnixLink planted(victim, destination);
+        ASSERT_TRUE(planted.made());
+        EXPECT_FALSE(DownloadReplacing(server.Url("/icon.ico"), destination));
+        EXPECT_FALSE(PathExists(destination + ".tmp"));
+        EXPECT_EQ(ReadTextFile(victim).value_or(""), "system file");
+    }
+    {
+        // The other downloaders write a new file in place of the link.
+        const std::string logo = temp.File("logo.bmp");
+        ScopedUnixLink planted(victim, logo);
+        ASSERT_TRUE(planted.made());
+        EXPECT_TRUE(DownloadToFile(server.Url("/icon.ico"), logo));
+        EXPECT_EQ(ReadTextFile(logo).value_or(""), "served bytes");
+        EXPECT_EQ(ReadTextFile(victim).value_or(""), "system file");
+    }
 }
 
 TEST_F(Downloads, LogRequestSendsTheQueryAndTracesWhenDebugIsOn) {
