@@ -56,7 +56,7 @@ TEST(FolderTrust, SharedFoldersOnlyFromTrustedOwnersAndNeverThroughLinks) {
     const Case cases[] = {
         {true, true, false, O::System, V::Write, V::Write},
         {true, true, false, O::Administrators, V::Write, V::Write},
-        {true, true, false, O::OwnDefault, V::Write, V::Write},
+        {true, true, false, O::Self, V::Write, V::Write},
         // Another user made it first: nothing of ours goes in, wherever it leads.
         {true, true, false, O::Other, V::ForeignOwner, V::Write},
         {true, true, false, O::Unknown, V::ForeignOwner, V::Write},

@@ -9,9 +9,9 @@ FolderVerdict DecideFolderWrite(const FolderFacts& facts, FolderScope scope) {
     switch (facts.owner) {
     case FolderOwner::System:
     case FolderOwner::Administrators:
-    // A folder with our own default owner is one we could have made ourselves: elevated that
-    // owner is the Administrators group, unelevated we have no rights to give away.
-    case FolderOwner::OwnDefault:
+    // Our own account's folder: elevated on Windows we give what we create to the Administrators
+    // group, so this is the account whose programs the elevation came from, not another user.
+    case FolderOwner::Self:
         return FolderVerdict::Write;
     case FolderOwner::Other:
     case FolderOwner::Unknown:

@@ -11,8 +11,8 @@
 enum class FolderOwner {
     System,          // LocalSystem
     Administrators,  // the Administrators group
-    OwnDefault,      // the owner this process gives what it creates (its token's default owner)
-    Other,           // anyone else: another user, or the user's own unelevated programs
+    Self,            // this process's account, or the owner it gives what it creates
+    Other,           // any other account
     Unknown,         // the owner could not be read
 };
 

@@ -27,19 +27,29 @@ private:
 
 bool SameSid(PSID a, PSID b) { return a && b && IsValidSid(a) && IsValidSid(b) && EqualSid(a, b); }
 
-// The owner this process gives what it creates; empty when it cannot be read.
-std::vector<BYTE> OwnDefaultOwner() {
-    std::vector<BYTE> owner;
+// One variable-length record of the own token (TokenOwner, TokenUser); empty when it cannot be
+// read.
+std::vector<BYTE> OwnTokenRecord(TOKEN_INFORMATION_CLASS what) {
+    std::vector<BYTE> record;
     HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return owner;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return record;
     DWORD size = 0;
-    GetTokenInformation(token, TokenOwner, nullptr, 0, &size);
-    if (size >= sizeof(TOKEN_OWNER)) {
-        owner.resize(size);
-        if (!GetTokenInformation(token, TokenOwner, owner.data(), size, &size)) owner.clear();
+    GetTokenInformation(token, what, nullptr, 0, &size);
+    if (size >= sizeof(PSID)) {
+        record.resize(size);
+        if (!GetTokenInformation(token, what, record.data(), size, &size)) record.clear();
     }
     CloseHandle(token);
-    return owner;
+    return record;
+}
+
+// The owner this process gives what it creates, or the account it runs as.
+bool IsOwnSid(PSID sid) {
+    const std::vector<BYTE> owner = OwnTokenRecord(TokenOwner);
+    if (!owner.empty() && SameSid(sid, reinterpret_cast<const TOKEN_OWNER*>(owner.data())->Owner))
+        return true;
+    const std::vector<BYTE> user = OwnTokenRecord(TokenUser);
+    return !user.empty() && SameSid(sid, reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid);
 }
 
 FolderOwner ReadOwner(const std::string& path) {
@@ -59,10 +69,7 @@ FolderOwner ReadOwner(const std::string& path) {
     BuiltSid administrators(2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS);
     if (SameSid(owner, system.get())) return FolderOwner::System;
     if (SameSid(owner, administrators.get())) return FolderOwner::Administrators;
-    std::vector<BYTE> own = OwnDefaultOwner();
-    if (!own.empty() && SameSid(owner, reinterpret_cast<TOKEN_OWNER*>(own.data())->Owner))
-        return FolderOwner::OwnDefault;
-    return FolderOwner::Other;
+    return IsOwnSid(owner) ? FolderOwner::Self : FolderOwner::Other;
 }
 
 // Everyone but SYSTEM and the administrators may only read what lies in the folder, and the
