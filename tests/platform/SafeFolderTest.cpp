@@ -1,0 +1,102 @@
+// The folders an elevated copy writes into, on the files themselves: shared folders it makes
+// carry their own protected access list, and links anywhere on the way stop it.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <aclapi.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/TestSupport.h"
+#include "tests/support/UnixLink.h"
+#include "updater/platform/SafeFolder.h"
+
+using namespace testsupport;
+
+namespace {
+
+struct Ace {
+    std::string sid;
+    DWORD mask;
+    BYTE flags;
+};
+
+std::string SidText(PSID sid) {
+    char name[256] = {}, domain[256] = {};
+    DWORD name_size = sizeof(name), domain_size = sizeof(domain);
+    SID_NAME_USE use;
+    if (!LookupAccountSidA(nullptr, sid, name, &name_size, domain, &domain_size, &use)) return "?";
+    return name;
+}
+
+// The folder's access list as stored; `is_protected` tells whether it takes nothing from above.
+std::vector<Ace> ReadDacl(const std::string& path, bool* is_protected) {
+    std::vector<Ace> aces;
+    DWORD size = 0;
+    GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+    std::vector<BYTE> descriptor(size ? size : 1);
+    if (!GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), size, &size))
+        return aces;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    GetSecurityDescriptorControl(descriptor.data(), &control, &revision);
+    *is_protected = (control & SE_DACL_PROTECTED) != 0;
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL acl = nullptr;
+    if (!GetSecurityDescriptorDacl(descriptor.data(), &present, &acl, &defaulted) || !acl)
+        return aces;
+    for (DWORD i = 0; i < acl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        if (!GetAce(acl, i, reinterpret_cast<void**>(&ace))) continue;
+        aces.push_back({SidText(&ace->SidStart), ace->Mask, ace->Header.AceFlags});
+    }
+    return aces;
+}
+
+}  // namespace
+
+TEST(SharedFolder, MadeWithAProtectedListThatLetsUsersOnlyRead) {
+    TempDir root;
+    std::string why;
+    const std::string folder = PrepareSharedFolder(root.path(), "Quindel\\Common", &why);
+    ASSERT_EQ(folder, root.File("Quindel\\Common")) << why;
+    // Both folders were made by us, and pass the check they are made for.
+    EXPECT_EQ(CheckFolderForWriting(root.File("Quindel"), FolderScope::Shared), FolderVerdict::Write);
+    EXPECT_EQ(CheckFolderForWriting(folder, FolderScope::Shared), FolderVerdict::Write);
+    // Made again, the folders are taken as they are.
+    EXPECT_EQ(PrepareSharedFolder(root.path(), "Quindel\\Common", nullptr), folder);
+
+    bool is_protected = false;
+    const std::vector<Ace> aces = ReadDacl(folder, &is_protected);
+    if (aces.empty()) GTEST_SKIP() << "this file system keeps no access lists";
+    EXPECT_TRUE(is_protected);
+    const BYTE inherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+    ASSERT_EQ(aces.size(), 3u);
+    EXPECT_EQ(aces[0].sid, "SYSTEM");
+    EXPECT_EQ(aces[0].mask, static_cast<DWORD>(FILE_ALL_ACCESS));
+    EXPECT_EQ(aces[1].sid, "Administrators");
+    EXPECT_EQ(aces[1].mask, static_cast<DWORD>(FILE_ALL_ACCESS));
+    EXPECT_EQ(aces[2].sid, "Users");
+    EXPECT_EQ(aces[2].mask, static_cast<DWORD>(FILE_GENERIC_READ | FILE_GENERIC_EXECUTE));
+    for (const Ace& ace : aces) EXPECT_EQ(ace.flags & inherit, inherit) << ace.sid;
+}
+
+TEST(SharedFolder, ALinkOnTheWayStopsEverythingBelowIt) {
+    TempDir root, target;
+    ScopedUnixLink link(target.path(), root.File("Quindel"));
+    ASSERT_TRUE(link.made());
+    std::string why;
+    EXPECT_EQ(PrepareSharedFolder(root.path(), "Quindel\\Common", &why), "");
+    EXPECT_NE(why.find("is a junction or link"), std::string::npos) << why;
+    EXPECT_FALSE(PathExists(target.File("Common")));
+    EXPECT_EQ(CheckFolderForWriting(root.File("Quindel"), FolderScope::UserOwn),
+              FolderVerdict::ReparsePoint);
+
+    // The user's own folders: only links matter, anywhere below the root.
+    ASSERT_TRUE(MakeFolders(target.File("a\\b")));
+    EXPECT_TRUE(FolderChainIsPlain(target.path(), target.File("a\\b")));
+    EXPECT_FALSE(FolderChainIsPlain(root.path(), root.File("Quindel\\a")));
+    EXPECT_FALSE(FolderChainIsPlain(target.path(), target.File("a\\..\\..")));
+    EXPECT_FALSE(FolderChainIsPlain(target.path(), root.File("Quindel")));  // not under the root
+}
