@@ -421,40 +421,57 @@ TEST_F(Downloads, OnlyWebAddressesAreFetchedByAnyDownloader) {
     EXPECT_EQ(ReadTextFile(destination).value_or(""), "icon");
 }
 
-// A name planted where a download lands (a link to a file elsewhere) is replaced as a name:
-// the bytes never go through it into the file it points at.
-TEST_F(Downloads, LinksAtTheDestinationAreNotWrittenThrough) {
+// A junction planted under a download's name (to a folder such as the system folder) is never
+// written through or replaced: the download fails and the folder stays as it was. (Under Wine a
+// link to a folder stands for the junction; links to files it cannot show. On Windows a user
+// cannot make file links, and a hard link loses only the name when the file is made anew.)
+TEST_F(Downloads, LinksUnderTheDestinationsNameAreNotWrittenThrough) {
     TempDir elsewhere;
     const std::string victim = elsewhere.File("service.dll");
     ASSERT_TRUE(WriteTextFile(victim, "system file"));
     server.Serve("/icon.ico", "served bytes");
 
     const std::string destination = temp.File("partner.ico");
-    {
-        ScopedUnixLink planted(victim, destination + ".tmp");
+    struct Case {
+        const char* what;
+        std::string link;
+        bool replacing;
+    };
+    const Case cases[] = {
+        {"the replacing download's temporary name", destination + ".tmp", true},
+        {"the replacing download's destination", destination, true},
+        {"a plain download's destination", temp.File("logo.bmp"), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScopedUnixLink planted(elsewhere.path(), c.link);
         ASSERT_TRUE(planted.made());
-        EXPECT_TRUE(DownloadReplacing(server.Url("/icon.ico"), destination));
-        EXPECT_EQ(ReadTextFile(destination).value_or(""), "served bytes");
+        if (c.replacing) {
+            EXPECT_FALSE(DownloadReplacing(server.Url("/icon.ico"), destination));
+        } else {
+            EXPECT_FALSE(DownloadToFile(server.Url("/icon.ico"), c.link));
+        }
         EXPECT_EQ(ReadTextFile(victim).value_or(""), "system file");
+        EXPECT_TRUE(PathExists(c.link));  // the link itself stays
     }
-    {
-        // A link under the destination's own name is refused, not replaced.
-        ASSERT_TRUE(DeleteFileA(destination.c_str()));
-        ScopedUnixLink planted(victim, destination);
-        ASSERT_TRUE(planted.made());
-        EXPECT_FALSE(DownloadReplacing(server.Url("/icon.ico"), destination));
-        EXPECT_FALSE(PathExists(destination + ".tmp"));
-        EXPECT_EQ(ReadTextFile(victim).value_or(""), "system file");
-    }
-    {
-        // The other downloaders write a new file in place of the link.
-        const std::string logo = temp.File("logo.bmp");
-        ScopedUnixLink planted(victim, logo);
-        ASSERT_TRUE(planted.made());
-        EXPECT_TRUE(DownloadToFile(server.Url("/icon.ico"), logo));
-        EXPECT_EQ(ReadTextFile(logo).value_or(""), "served bytes");
-        EXPECT_EQ(ReadTextFile(victim).value_or(""), "system file");
-    }
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(elsewhere.File("*").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    std::vector<std::string> names;
+    do {
+        if (found.cFileName[0] != '.') names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    EXPECT_EQ(names, std::vector<std::string>{"service.dll"});
+    EXPECT_FALSE(PathExists(destination));
+    EXPECT_FALSE(PathExists(destination + ".tmp"));
+
+    // A plain file under either name is simply replaced.
+    ASSERT_TRUE(WriteTextFile(destination + ".tmp", "stale"));
+    ASSERT_TRUE(WriteTextFile(destination, "old icon"));
+    EXPECT_TRUE(DownloadReplacing(server.Url("/icon.ico"), destination));
+    EXPECT_EQ(ReadTextFile(destination).value_or(""), "served bytes");
+    EXPECT_FALSE(PathExists(destination + ".tmp"));
 }
 
 TEST_F(Downloads, LogRequestSendsTheQueryAndTracesWhenDebugIsOn) {

@@ -1,7 +1,9 @@
 #pragma once
 // Symbolic links made on the machine that runs Wine: Wine has no junctions, and its
-// CreateSymbolicLink succeeds without making anything, but it shows a Unix symbolic link as a
-// reparse point and follows it like a junction. Links are made and removed by the machine's
+// CreateSymbolicLink succeeds without making anything, but it shows a Unix symbolic link to a
+// folder as a reparse point and follows it like a junction. (A link to a file it shows as a
+// plain file, and DeleteFile removes the file it points at: no stand-in for anything Windows
+// does, so tests link folders only.) Links are made and removed by the machine's
 // own ln and rm, which Wine starts like any other program.
 #include <windows.h>
 
@@ -42,15 +44,17 @@ inline bool RunUnixTool(const std::string& tool, const std::string& arguments) {
     return true;
 }
 
-// Makes `link` a symbolic link to `target` (both Windows paths; the target and the link's folder
-// must exist, the link must not). True when the link is there afterwards.
+// Makes `link` a symbolic link to the folder `target` (both Windows paths; the target and the
+// link's folder must exist, the link must not). True when the link is there afterwards.
 inline bool MakeUnixLink(const std::string& target, const std::string& link) {
     const std::string unix_target = UnixPathOf(target);
     const std::string unix_folder = UnixPathOf(link.substr(0, link.find_last_of('\\')));
     if (unix_target.empty() || unix_folder.empty()) return false;
     const std::string unix_link = unix_folder + "/" + link.substr(link.find_last_of('\\') + 1);
     RunUnixTool("ln", "-s \"" + unix_target + "\" \"" + unix_link + "\"");
-    return GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES;
+    // Wine's handle to a machine program may signal before the program is done.
+    return WaitUntil([&] { return GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                     10000);
 }
 
 // Removes the link itself (never what it points at).
@@ -58,6 +62,7 @@ inline void RemoveUnixLink(const std::string& link) {
     const std::string unix_folder = UnixPathOf(link.substr(0, link.find_last_of('\\')));
     if (unix_folder.empty()) return;
     RunUnixTool("rm", "-f \"" + unix_folder + "/" + link.substr(link.find_last_of('\\') + 1) + "\"");
+    WaitUntil([&] { return GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES; }, 10000);
 }
 
 // A link that removes itself at the end of its scope, however the test ends.

@@ -72,39 +72,6 @@ FolderOwner ReadOwner(const std::string& path) {
     return IsOwnSid(owner) ? FolderOwner::Self : FolderOwner::Other;
 }
 
-// Everyone but SYSTEM and the administrators may only read what lies in the folder, and the
-// list is protected so that nothing inherited from the parent widens it.
-bool CreateProtectedFolder(const std::string& path) {
-    BuiltSid system(1, SECURITY_LOCAL_SYSTEM_RID, 0);
-    BuiltSid administrators(2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS);
-    BuiltSid users(2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_USERS);
-    if (!system.get() || !administrators.get() || !users.get()) return false;
-
-    const DWORD acl_size = sizeof(ACL) +
-                           3 * (sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD)) +
-                           GetLengthSid(system.get()) + GetLengthSid(administrators.get()) +
-                           GetLengthSid(users.get());
-    std::vector<BYTE> acl_bytes(acl_size);
-    PACL acl = reinterpret_cast<PACL>(acl_bytes.data());
-    const DWORD inherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
-    if (!InitializeAcl(acl, acl_size, ACL_REVISION) ||
-        !AddAccessAllowedAceEx(acl, ACL_REVISION, inherit, FILE_ALL_ACCESS, system.get()) ||
-        !AddAccessAllowedAceEx(acl, ACL_REVISION, inherit, FILE_ALL_ACCESS,
-                               administrators.get()) ||
-        !AddAccessAllowedAceEx(acl, ACL_REVISION, inherit,
-                               FILE_GENERIC_READ | FILE_GENERIC_EXECUTE, users.get())) {
-        return false;
-    }
-    SECURITY_DESCRIPTOR descriptor;
-    if (!InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
-        !SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE) ||
-        !SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED)) {
-        return false;
-    }
-    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), &descriptor, FALSE};
-    return CreateDirectoryA(path.c_str(), &attributes) != FALSE;
-}
-
 std::vector<std::string> Components(const std::string& relative) {
     std::vector<std::string> parts;
     size_t at = 0;
@@ -123,6 +90,39 @@ bool IsLink(const std::string& path) {
 }
 
 }  // namespace
+
+ProtectedFolderSecurity::ProtectedFolderSecurity() {
+    BuiltSid system(1, SECURITY_LOCAL_SYSTEM_RID, 0);
+    BuiltSid administrators(2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS);
+    BuiltSid users(2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_USERS);
+    if (!system.get() || !administrators.get() || !users.get()) return;
+    const DWORD acl_size = sizeof(ACL) + 3 * (sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD)) +
+                           GetLengthSid(system.get()) + GetLengthSid(administrators.get()) +
+                           GetLengthSid(users.get());
+    acl_.resize(acl_size);
+    descriptor_.resize(sizeof(SECURITY_DESCRIPTOR));
+    PACL acl = reinterpret_cast<PACL>(acl_.data());
+    const DWORD inherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+    // The entries hold copies of the SIDs, so these may go when we return.
+    ok_ = InitializeAcl(acl, acl_size, ACL_REVISION) &&
+          AddAccessAllowedAceEx(acl, ACL_REVISION, inherit, FILE_ALL_ACCESS, system.get()) &&
+          AddAccessAllowedAceEx(acl, ACL_REVISION, inherit, FILE_ALL_ACCESS,
+                                administrators.get()) &&
+          AddAccessAllowedAceEx(acl, ACL_REVISION, inherit,
+                                FILE_GENERIC_READ | FILE_GENERIC_EXECUTE, users.get()) &&
+          InitializeSecurityDescriptor(descriptor_.data(), SECURITY_DESCRIPTOR_REVISION) &&
+          SetSecurityDescriptorDacl(descriptor_.data(), TRUE, acl, FALSE) &&
+          SetSecurityDescriptorControl(descriptor_.data(), SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+}
+
+// Everyone but SYSTEM and the administrators may only read what lies in the folder, and the
+// list is protected so that nothing inherited from the parent widens it.
+bool CreateProtectedFolder(const std::string& path) {
+    ProtectedFolderSecurity security;
+    if (!security.ok()) return false;
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), security.descriptor(), FALSE};
+    return CreateDirectoryA(path.c_str(), &attributes) != FALSE;
+}
 
 FolderFacts ReadFolderFacts(const std::string& path) {
     FolderFacts facts;
@@ -184,8 +184,17 @@ bool FolderChainIsPlain(const std::string& root, const std::string& folder) {
 }
 
 void* CreateFreshFile(const std::string& path) {
-    // DeleteFile removes a link itself, not its target; a hard link loses only this name.
-    DeleteFileA(path.c_str());
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        // A link is left alone: not every system removes the link rather than its target.
+        if (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) {
+            SetLastError(ERROR_ALREADY_EXISTS);
+            return INVALID_HANDLE_VALUE;
+        }
+        // A plain file, or one name of a hard link, which loses only this name.
+        DeleteFileA(path.c_str());
+    }
+    // CREATE_NEW opens nothing that exists, a dangling link included.
     return CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }

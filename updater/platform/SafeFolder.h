@@ -3,8 +3,31 @@
 // protected access list, folders it finds are checked before anything is written into them
 // (FolderTrust.h decides), and files are created new and moved without following links.
 #include <string>
+#include <vector>
 
 #include "updater/platform/FolderTrust.h"
+
+// The security descriptor of the shared folders we create: a protected access list (nothing
+// inherited from above) granting SYSTEM and Administrators full control and Users read and
+// execute, all inherited by what the folder will hold.
+class ProtectedFolderSecurity {
+public:
+    ProtectedFolderSecurity();
+    ProtectedFolderSecurity(const ProtectedFolderSecurity&) = delete;
+    ProtectedFolderSecurity& operator=(const ProtectedFolderSecurity&) = delete;
+    bool ok() const { return ok_; }
+    // A SECURITY_DESCRIPTOR, valid while this object lives.
+    void* descriptor() { return descriptor_.data(); }
+
+private:
+    std::vector<unsigned char> acl_;
+    std::vector<unsigned char> descriptor_;
+    bool ok_ = false;
+};
+
+// Creates the folder with ProtectedFolderSecurity; false when it was not created (also when
+// something already exists under the name).
+bool CreateProtectedFolder(const std::string& path);
 
 // Reads what the decision needs: existence, kind, reparse point, owner.
 FolderFacts ReadFolderFacts(const std::string& path);
@@ -25,9 +48,9 @@ std::string PrepareSharedFolder(const std::string& root, const std::string& rela
 // under `root`.
 bool FolderChainIsPlain(const std::string& root, const std::string& folder);
 
-// Creates the file new for writing: a file, link or hard link already under the name is
-// removed first (the name, never what it points at), and the creation fails rather than open
-// anything that appeared in between. INVALID_HANDLE_VALUE on failure.
+// Creates the file new for writing: a plain file (or a hard link's name) already there is
+// removed first, a link or folder under the name makes it fail, and the creation fails rather
+// than open anything that appeared in between. INVALID_HANDLE_VALUE on failure.
 void* CreateFreshFile(const std::string& path);
 
 // Moves `from` over `to` by renaming, never by copying, and only when `to` is not a link: a
