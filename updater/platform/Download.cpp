@@ -355,10 +355,9 @@ bool DownloadToFile(const std::string& url, const std::string& path,
 bool DownloadReplacing(const std::string& url, const std::string& path) {
     if (url.empty() || path.empty()) return false;
     const std::string temporary = path + ".tmp";
-    if (!DownloadInto(url, temporary, nullptr)) {
-        DeleteFileA(temporary.c_str());
-        return false;
-    }
+    // A failed download has removed its own partial file; whatever else stands under the
+    // temporary name (a link it refused) is not ours to delete.
+    if (!DownloadInto(url, temporary, nullptr)) return false;
     if (MoveOverWithoutLinks(temporary, path)) return true;
     DeleteFileA(temporary.c_str());
     return false;
