@@ -24,6 +24,19 @@ void EnableDebugPrivilege() {
     CloseHandle(token);
 }
 
+bool InOwnSession(DWORD process_id) {
+    // Windows 2000 without Terminal Services lacks it; looked up so that the loader never
+    // refuses us for it.
+    using SessionOfFn = BOOL(WINAPI*)(DWORD, DWORD*);
+    const SessionOfFn session_of = reinterpret_cast<SessionOfFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "ProcessIdToSessionId")));
+    if (!session_of) return true;
+    DWORD own = 0;
+    DWORD other = 0;
+    if (!session_of(GetCurrentProcessId(), &own)) return true;
+    return session_of(process_id, &other) && other == own;
+}
+
 namespace {
 
 BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {

@@ -109,6 +109,26 @@ bool IsProcessRunning(const Ch* fragment, const BackEndOptions& options = {});
 template <class Ch>
 bool CloseProcessesByName(const Ch* fragment, const BackEndOptions& options = {});
 
+// True for a bare file name that can name a running program: not empty, no folder part (no
+// backslash, slash or drive colon) and no "..". A name from a file others can write must pass
+// this before anything is ended by it.
+template <class Ch>
+bool IsPlainImageName(const Ch* name);
+
+// True when the process runs in this process's session (Terminal Services session). Where the
+// system cannot tell (no ProcessIdToSessionId), every process counts as ours; where it cannot
+// tell for this one process, it does not.
+bool InOwnSession(DWORD process_id);
+
+// Like IsProcessRunning and CloseProcessesByName, but the file name of the image (the part
+// after the last backslash, so both back ends agree) must equal the name as a whole, without
+// regard to case, and only processes of this session count. A name that is not a plain image
+// name finds nothing and ends nothing.
+template <class Ch>
+bool IsProcessRunningByExactName(const Ch* image_name, const BackEndOptions& options = {});
+template <class Ch>
+bool CloseProcessesByExactName(const Ch* image_name, const BackEndOptions& options = {});
+
 // Message the programs closed by CloseProcessesByName receive before WM_CLOSE.
 constexpr UINT kPrepareCloseMessage = 18800;
 // Posts kPrepareCloseMessage then WM_CLOSE to every top-level window of the process; true when

@@ -334,6 +334,37 @@ bool IsProcessRunning(const Ch* fragment, const BackEndOptions& options) {
     return running;
 }
 
+namespace detail {
+
+// Asks the process to close, gives it kProcessWaitMs and terminates it when it still runs. True
+// when it ended either way; false when it could not be opened.
+inline bool CloseOrTerminate(DWORD process_id) {
+    HANDLE process = OpenProcess(kLegacyAllAccess, FALSE, process_id);
+    if (!process) return false;
+    bool closed = false;
+    PostToProcessWindows(process_id);
+    if (WaitForSingleObject(process, kProcessWaitMs) == WAIT_OBJECT_0) closed = true;
+    DWORD code = 0;
+    if (!GetExitCodeProcess(process, &code) || code == STILL_ACTIVE) {
+        TerminateProcess(process, 0);
+        closed = true;
+    }
+    CloseHandle(process);
+    return closed;
+}
+
+// The image name's file name, lower-cased, equals the wanted name (already lower-cased).
+template <class Ch>
+bool FileNameEquals(const std::basic_string<Ch>& image_name, const std::basic_string<Ch>& wanted) {
+    const size_t slash = image_name.find_last_of(static_cast<Ch>('\\'));
+    std::basic_string<Ch> name =
+        slash == std::basic_string<Ch>::npos ? image_name : image_name.substr(slash + 1);
+    CharTraits<Ch>::Lower(name);
+    return name == wanted;
+}
+
+}  // namespace detail
+
 template <class Ch>
 bool CloseProcessesByName(const Ch* fragment, const BackEndOptions& options) {
     if (!fragment || !fragment[0]) return false;
@@ -343,16 +374,55 @@ bool CloseProcessesByName(const Ch* fragment, const BackEndOptions& options) {
         // A fragment that happens to match our own name must not end the caller.
         if (entry.process_id == self) return true;
         if (!detail::ContainsFragment(entry.image_name, fragment)) return true;
+        if (detail::CloseOrTerminate(entry.process_id)) closed = true;
+        return true;
+    });
+    return closed;
+}
+
+template <class Ch>
+bool IsPlainImageName(const Ch* name) {
+    if (!name || !name[0]) return false;
+    const std::basic_string<Ch> text(name);
+    for (Ch c : text) {
+        if (c == static_cast<Ch>('\\') || c == static_cast<Ch>('/') || c == static_cast<Ch>(':'))
+            return false;
+    }
+    const Ch dots[] = {'.', '.', 0};
+    return text.find(dots) == std::basic_string<Ch>::npos;
+}
+
+template <class Ch>
+bool IsProcessRunningByExactName(const Ch* image_name, const BackEndOptions& options) {
+    if (!IsPlainImageName(image_name)) return false;
+    std::basic_string<Ch> wanted(image_name);
+    CharTraits<Ch>::Lower(wanted);
+    bool running = false;
+    detail::ForEachProcess<Ch>(options, [&](const ProcessEntry<Ch>& entry) {
+        if (!detail::FileNameEquals(entry.image_name, wanted)) return true;
+        if (!InOwnSession(entry.process_id)) return true;
         HANDLE process = OpenProcess(kLegacyAllAccess, FALSE, entry.process_id);
-        if (!process) return true;
-        PostToProcessWindows(entry.process_id);
-        if (WaitForSingleObject(process, kProcessWaitMs) == WAIT_OBJECT_0) closed = true;
-        DWORD code = 0;
-        if (!GetExitCodeProcess(process, &code) || code == STILL_ACTIVE) {
-            TerminateProcess(process, 0);
-            closed = true;
-        }
+        if (!process) return true;  // a match we may not touch does not count
         CloseHandle(process);
+        running = true;
+        return false;
+    });
+    return running;
+}
+
+template <class Ch>
+bool CloseProcessesByExactName(const Ch* image_name, const BackEndOptions& options) {
+    if (!IsPlainImageName(image_name)) return false;
+    std::basic_string<Ch> wanted(image_name);
+    CharTraits<Ch>::Lower(wanted);
+    bool closed = false;
+    const DWORD self = GetCurrentProcessId();
+    detail::ForEachProcess<Ch>(options, [&](const ProcessEntry<Ch>& entry) {
+        if (entry.process_id == self) return true;
+        if (!detail::FileNameEquals(entry.image_name, wanted)) return true;
+        // Another user's copy of the product is that user's business.
+        if (!InOwnSession(entry.process_id)) return true;
+        if (detail::CloseOrTerminate(entry.process_id)) closed = true;
         return true;
     });
     return closed;
@@ -432,6 +502,9 @@ HWND FindDialogHostingChild(const Ch* child_class) {
     template bool IsProcessRunning<Ch>(const Ch*, const BackEndOptions&);              \
     template bool CloseProcessesByName<Ch>(const Ch*, const BackEndOptions&);          \
     template bool TerminateProcessesByExactName<Ch>(const Ch*, const BackEndOptions&); \
+    template bool IsPlainImageName<Ch>(const Ch*);                                     \
+    template bool IsProcessRunningByExactName<Ch>(const Ch*, const BackEndOptions&);   \
+    template bool CloseProcessesByExactName<Ch>(const Ch*, const BackEndOptions&);     \
     template std::vector<HWND> FindWindowsByClass<Ch>(HWND, const Ch*);                \
     template HWND FindDialogHostingChild<Ch>(const Ch*);
 

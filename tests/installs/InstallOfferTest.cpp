@@ -135,13 +135,18 @@ TEST_F(Offers, MiddleSetupRunsWithItsParametersAndRecordsTheResult) {
     EXPECT_EQ(offer.install_result, 1);
     EXPECT_EQ(ReadAll(record), "/verysilent /norestart /addothersetup /NOINSTDRAVEL\n");
     EXPECT_EQ(server.RequestsFor("/setup/" + fresh + ".exe").size(), 1u);
-    EXPECT_TRUE(PathExists(offer.selected.SetupDownloadPath));  // the middle setup file stays
+    // Used once, the setup leaves nothing in the user's profile to be planted over.
+    EXPECT_FALSE(PathExists(offer.selected.SetupDownloadPath));
 
-    // The file already there with the right digest is used without a download.
+    // A file already there with the right digest (downloaded ahead) is used without a download.
+    CMediumInstall ahead;
+    ASSERT_TRUE(ahead.LoadFromXml(parent, OptionFile(dir, "middle", ProductInfo(fresh, "1.0", ServeSetup(fresh), setup_md5))));
+    ASSERT_TRUE(ahead.DownloadSetup());
+    EXPECT_EQ(server.RequestsFor("/setup/" + fresh + ".exe").size(), 2u);
     CMediumInstall again;
     ASSERT_TRUE(again.LoadFromXml(parent, OptionFile(dir, "middle", ProductInfo(fresh, "1.0", ServeSetup(fresh), setup_md5))));
     ASSERT_TRUE(again.DownloadSetup());
-    EXPECT_EQ(server.RequestsFor("/setup/" + fresh + ".exe").size(), 1u);
+    EXPECT_EQ(server.RequestsFor("/setup/" + fresh + ".exe").size(), 2u);
     EXPECT_EQ(again.UpdateLogFields('m'),
               "mName=" + fresh + "&mVer=1.0&mShown=1&mDefault=1&mUser=0&mState=0");
 }

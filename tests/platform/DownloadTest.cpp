@@ -11,6 +11,8 @@
 #include "tests/support/DebugOutputMonitor.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/UnixLink.h"
+#include "updater/platform/BasicHelpers.h"
 #include "updater/platform/Download.h"
 
 using namespace testsupport;
@@ -387,6 +389,88 @@ TEST_F(Downloads, ReplacingTouchesTheDestinationOnlyOnSuccess) {
     server.Serve("/new.ico", "new icon");
     EXPECT_TRUE(DownloadReplacing(server.Url("/new.ico"), destination));
     EXPECT_EQ(ReadTextFile(destination).value_or(""), "new icon");
+    EXPECT_FALSE(PathExists(destination + ".tmp"));
+}
+
+// Addresses come from the option file and from pages: one that names a local file, a share or
+// another scheme is fetched by nobody, so no file of the machine is copied where an elevated
+// copy writes and no share learns the user's credentials.
+TEST_F(Downloads, OnlyWebAddressesAreFetchedByAnyDownloader) {
+    const std::string secret = temp.File("secret.txt");
+    ASSERT_TRUE(WriteTextFile(secret, "local secret"));
+    std::string file_url = "file:///" + secret;
+    std::replace(file_url.begin(), file_url.end(), '\\', '/');
+    const std::string destination = temp.File("offer.exe");
+    for (const std::string& url : {file_url, std::string("FILE://") + secret, secret,
+                                   std::string("\\\\127.0.0.1\\share\\setup.exe"),
+                                   std::string("ftp://127.0.0.1/setup.exe"), std::string("")}) {
+        SCOPED_TRACE(url);
+        EXPECT_FALSE(DownloadToFile(url, destination));
+        EXPECT_FALSE(DownloadReplacing(url, destination));
+        EXPECT_EQ(DownloadToTempFile(temp_name, url), "");
+        EXPECT_FALSE(PathExists(destination));
+        EXPECT_FALSE(PathExists(destination + ".tmp"));
+        EXPECT_EQ(HttpGet(url), kHttpGetFailed);
+        EXPECT_FALSE(SendLogRequest(url, "a=1"));
+    }
+    // The scheme is compared without regard to case.
+    server.Serve("/a.ico", "icon");
+    std::string upper = server.Url("/a.ico");
+    upper.replace(0, 4, "HTTP");
+    EXPECT_TRUE(DownloadToFile(upper, destination));
+    EXPECT_EQ(ReadTextFile(destination).value_or(""), "icon");
+}
+
+// A junction planted under a download's name (to a folder such as the system folder) is never
+// written through or replaced: the download fails and the folder stays as it was. (Under Wine a
+// link to a folder stands for the junction; links to files it cannot show. On Windows a user
+// cannot make file links, and a hard link loses only the name when the file is made anew.)
+TEST_F(Downloads, LinksUnderTheDestinationsNameAreNotWrittenThrough) {
+    TempDir elsewhere;
+    const std::string victim = elsewhere.File("service.dll");
+    ASSERT_TRUE(WriteTextFile(victim, "system file"));
+    server.Serve("/icon.ico", "served bytes");
+
+    const std::string destination = temp.File("partner.ico");
+    struct Case {
+        const char* what;
+        std::string link;
+        bool replacing;
+    };
+    const Case cases[] = {
+        {"the replacing download's temporary name", destination + ".tmp", true},
+        {"the replacing download's destination", destination, true},
+        {"a plain download's destination", temp.File("logo.bmp"), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScopedUnixLink planted(elsewhere.path(), c.link);
+        ASSERT_TRUE(planted.made());
+        if (c.replacing) {
+            EXPECT_FALSE(DownloadReplacing(server.Url("/icon.ico"), destination));
+        } else {
+            EXPECT_FALSE(DownloadToFile(server.Url("/icon.ico"), c.link));
+        }
+        EXPECT_EQ(ReadTextFile(victim).value_or(""), "system file");
+        EXPECT_TRUE(PathExists(c.link));  // the link itself stays
+    }
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(elsewhere.File("*").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    std::vector<std::string> names;
+    do {
+        if (found.cFileName[0] != '.') names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    EXPECT_EQ(names, std::vector<std::string>{"service.dll"});
+    EXPECT_FALSE(PathExists(destination));
+    EXPECT_FALSE(PathExists(destination + ".tmp"));
+
+    // A plain file under either name is simply replaced.
+    ASSERT_TRUE(WriteTextFile(destination + ".tmp", "stale"));
+    ASSERT_TRUE(WriteTextFile(destination, "old icon"));
+    EXPECT_TRUE(DownloadReplacing(server.Url("/icon.ico"), destination));
+    EXPECT_EQ(ReadTextFile(destination).value_or(""), "served bytes");
     EXPECT_FALSE(PathExists(destination + ".tmp"));
 }
 

@@ -38,6 +38,57 @@ TEST(ExactName, MatchesTheWholeNameWithoutRegardToCase) {
     EXPECT_TRUE(prefixed.Running());
 }
 
+// The product's name comes from a file its user can write: it must name one program whole.
+TEST(ExactName, ProductNameEndsOnlyItsOwnProgramWithEitherBackEnd) {
+    for (const bool process_status : {false, true}) {
+        SCOPED_TRACE(process_status ? "process-status" : "tool-help");
+        const BackEndOptions options = process_status ? kOnlyProcessStatus : BackEndOptions{};
+        TempDir folder;
+        const std::string record = "--record " + Quote(folder.File("record.txt"));
+        Process product, longer, suffixed;
+        ASSERT_TRUE(StartDoubleCopy(product, folder, "Product.exe", record));
+        ASSERT_TRUE(StartDoubleCopy(longer, folder, "MyProduct.exe", "--class LongerName"));
+        ASSERT_TRUE(StartDoubleCopy(suffixed, folder, "Product.exe.bak", "--class Suffixed"));
+
+        // Fragments find nothing; paths, drives and ".." are not names at all.
+        for (const char* name : {"", ".exe", "product", "Product.ex", "..\\Product.exe",
+                                 "x\\Product.exe", "x/Product.exe", "C:Product.exe",
+                                 "..", "Product.exe:x"}) {
+            EXPECT_FALSE(IsProcessRunningByExactName(name, options)) << name;
+            EXPECT_FALSE(CloseProcessesByExactName(name, options)) << name;
+        }
+        EXPECT_TRUE(product.Running());
+        EXPECT_TRUE(longer.Running());
+        EXPECT_TRUE(suffixed.Running());
+
+        EXPECT_TRUE(IsProcessRunningByExactName("PRODUCT.EXE", options));
+        EXPECT_TRUE(CloseProcessesByExactName("product.exe", options));
+        EXPECT_EQ(product.Wait(3000), std::optional<DWORD>(kOrderlyExit));
+        EXPECT_EQ(Record(folder), "4970 0 0\r\n10 0 0\r\n");
+        EXPECT_TRUE(longer.Running());
+        EXPECT_TRUE(suffixed.Running());
+        EXPECT_FALSE(IsProcessRunningByExactName("Product.exe", options));
+        EXPECT_FALSE(CloseProcessesByExactName("Product.exe", options));
+    }
+}
+
+TEST(ExactName, WideBuildAndSessionsAgree) {
+    TempDir folder;
+    Process helper;
+    ASSERT_TRUE(StartDoubleCopy(helper, folder, "WideExact.exe", ""));
+    EXPECT_FALSE(IsProcessRunningByExactName(L"wideexact"));
+    EXPECT_FALSE(IsProcessRunningByExactName(L"..\\WideExact.exe"));
+    EXPECT_TRUE(IsProcessRunningByExactName(L"wideexact.exe"));
+    // A process the system cannot place in a session is not taken for one of ours.
+    EXPECT_TRUE(InOwnSession(helper.pid()));
+    EXPECT_FALSE(InOwnSession(0xFFFFFFF0u));
+    EXPECT_TRUE(CloseProcessesByExactName(L"WIDEEXACT.EXE"));
+    EXPECT_EQ(helper.Wait(3000), std::optional<DWORD>(kOrderlyExit));
+    // The caller itself is never ended by its own name.
+    EXPECT_TRUE(IsProcessRunningByExactName("process_tests.exe"));
+    EXPECT_FALSE(CloseProcessesByExactName("process_tests.exe"));
+}
+
 TEST(FragmentName, CloseFindsFileNamesAndFullPathsAndAsksBeforeTerminating) {
     for (const bool process_status : {false, true}) {
         SCOPED_TRACE(process_status ? "process-status" : "tool-help");

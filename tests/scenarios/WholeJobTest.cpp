@@ -111,12 +111,12 @@ TEST_F(FullUpdate, AcceptedThroughEveryPageInstallsEverythingAndLogsIt) {
     ASSERT_TRUE(setup.has_value()) << "the product's setup did not run";
     EXPECT_TRUE(Has(*setup, "/verysilent /H=")) << *setup;
     EXPECT_TRUE(Has(*setup, " /Q=1 /DesktopIcon=yes /StartMenuIcon=yes /LightLaunchIcon=")) << *setup;
-    // Both offers were fetched once and ran once, the middle one first; the end offer's setup
-    // is removed after its run, the middle one's stays.
+    // Both offers were fetched once and ran once, the middle one first; both setups are
+    // removed after their runs.
     EXPECT_EQ(server.RequestsFor("/offers/" + middle.name + ".exe").size(), 1u);
     EXPECT_EQ(server.RequestsFor("/offers/" + end.name + ".exe").size(), 1u);
     EXPECT_EQ(OfferRuns(), (std::vector<std::string>{kMiddleArguments, EndArguments(product)}));
-    EXPECT_TRUE(PathExists(MiddleSetupFile(middle.name)));
+    EXPECT_FALSE(PathExists(MiddleSetupFile(middle.name)));
     EXPECT_FALSE(PathExists(EndSetupFile(end.name)));
     EXPECT_EQ(server.RequestsFor("/eula.rtf").size(), 1u);
     // The start page is the partner's, and both the partner and the vendor were told.

@@ -18,6 +18,7 @@
 #include "tests/support/DebugOutputMonitor.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/UnixLink.h"
 #include "updater/offers/SetupOptionIni.h"
 #include "updater/offers/StartPageWorker.h"
 #include "updater/platform/Shell.h"
@@ -613,6 +614,57 @@ TEST_F(PartnerShortcuts, NoFlagsNoTextsOrAnUnsafeNameMakeNone) {
     EXPECT_EQ(Vendor().size(), 3u);  // every run still reported
 }
 
+// Puts a folder aside for the length of a test and brings it back however the test ends.
+class FolderSetAside {
+public:
+    explicit FolderSetAside(std::string path)
+        : path_(std::move(path)), aside_(path_ + "." + UniqueName("aside")) {
+        moved_ = PathExists(path_) && MoveFileA(path_.c_str(), aside_.c_str());
+    }
+    ~FolderSetAside() {
+        if (moved_) MoveFileA(aside_.c_str(), path_.c_str());
+    }
+    FolderSetAside(const FolderSetAside&) = delete;
+    FolderSetAside& operator=(const FolderSetAside&) = delete;
+    bool clear() const { return !PathExists(path_); }
+
+private:
+    std::string path_, aside_;
+    bool moved_ = false;
+};
+
+// Any user may create the shared icon folder first and make it a junction to, say, the system
+// folder: an elevated run must then write nothing through it, and say why in its trace.
+TEST_F(PartnerShortcuts, ALinkedIconFolderReceivesNothing) {
+    ScopedRegValue debug(HKEY_CURRENT_USER, kAgentKey, "Debug", View::Own);
+    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kAgentKey, "Debug", "1", View::Own));
+    DebugOutputMonitor monitor;
+    ASSERT_TRUE(monitor.ok());
+
+    FolderSetAside aside(icons);
+    ASSERT_TRUE(aside.clear());
+    ASSERT_TRUE(MakeFolders(icons.substr(0, icons.rfind('\\'))));
+    TempDir target;
+    ScopedUnixLink link(target.path(), icons);
+    ASSERT_TRUE(link.made());
+
+    CStartPageWorker worker = LinkWorker(1);
+    EXPECT_TRUE(worker.Run(1));
+    EXPECT_TRUE(server.RequestsFor("/icon.ico").empty());
+    EXPECT_FALSE(PathExists(target.File(link_name + ".ico")));
+    EXPECT_FALSE(PathExists(target.File(link_name + ".ico.tmp")));
+    // The shortcut itself still comes, without its icon.
+    EXPECT_EQ(ReadLink(LinkIn(desktop, link_name)).icon, "");
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return monitor.Joined(GetCurrentProcessId()).find("Partner icon not written") !=
+                   std::string::npos;
+        },
+        5000));
+    EXPECT_NE(monitor.Joined(GetCurrentProcessId()).find("is a junction or link"),
+              std::string::npos);
+}
+
 TEST_F(PartnerShortcuts, TaskbarShortcutIsPinnedFromTheTemporaryFolderOnWindows7) {
     // The prefix is a Windows 7: the third kind goes to the taskbar, not to Quick Launch.
     CStartPageWorker worker = LinkWorker(4);
@@ -620,7 +672,8 @@ TEST_F(PartnerShortcuts, TaskbarShortcutIsPinnedFromTheTemporaryFolderOnWindows7
     char folder[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, folder);
     const std::string link = LinkIn(folder, link_name);
-    EXPECT_EQ(ReadLink(link).arguments, "http://home.test/link");
+    // Once pinned (the taskbar keeps a copy of its own) the temporary shortcut is removed.
+    EXPECT_FALSE(PathExists(link));
     EXPECT_FALSE(PathExists(LinkIn(QuickLaunchFolder(), link_name)));
     EXPECT_FALSE(PathExists(LinkIn(desktop, link_name)));
     DeleteFileA(link.c_str());
@@ -653,7 +706,7 @@ protected:
     }
 };
 
-TEST_F(EnumerationList, DownloadedFromTheInstallServerAndKept) {
+TEST_F(EnumerationList, DownloadedFromTheInstallServerAndRemovedOnceRead) {
     server.Serve(kListPath,
                  "<?xml version=\"1.0\" encoding=\"utf-8\"?><List>"
                  "<StartPage Index=\"2\">daum.net</StartPage>"
@@ -670,7 +723,7 @@ TEST_F(EnumerationList, DownloadedFromTheInstallServerAndKept) {
         {1, ToAnsi(L"caf\u00e9.test")}, {2, "daum.net"}, {7, "kept.test"}};
     EXPECT_EQ(worker.page_list, expected);
     EXPECT_EQ(server.RequestsFor(kListPath).size(), 1u);
-    EXPECT_TRUE(PathExists(DownloadedList()));
+    EXPECT_FALSE(PathExists(DownloadedList()));
 
     // The list's number is the class the run reports.
     worker.program_path = Join(tools, "Norvane.exe");

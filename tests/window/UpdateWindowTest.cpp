@@ -442,6 +442,34 @@ TEST_F(RunningProduct, CancelClosesTheWindowWithoutASecondQuestion) {
     EXPECT_EQ(Record(), "");
 }
 
+// UpdateInfo.ini is the user's to write: a MainApp that only ends like every program's name
+// ("MainApp=.exe" once ended every process of the machine) names none of them.
+TEST_F(RunningProduct, AMainAppThatIsOnlyAFragmentEndsNoOtherProgram) {
+    const std::string bystander_record = root.File("bystander.record");
+    Process bystander;
+    ASSERT_TRUE(StartDoubleCopy(bystander, root, "Bystander.exe",
+                                "--record " + Quote(bystander_record)));
+    owner.Own(bystander.pid());
+    InstallProduct();
+    UpdateInfoText info = DefaultInfo();
+    info.main_app = ".exe";
+    AgentHasWritten(info);
+    StartProduct();  // holds the product's mutex, so the question still comes
+    const DWORD pid = StartNorvane("/updatenotice");
+    const HWND window = MainWindow(pid);
+    ASSERT_NE(window, nullptr);
+    MoveOnToTheProgressStep(window);
+    auto question = WaitForMessageBox(pid, kAppearTimeout);
+    ASSERT_TRUE(question.has_value()) << "nothing asked about the running product";
+    ASSERT_TRUE(AnswerMessageBox(*question, IDOK));
+
+    EXPECT_NE(WaitForPage(window, kProgressPage), nullptr) << "shows page " << PageShown(window);
+    EXPECT_TRUE(bystander.Running());
+    EXPECT_TRUE(product_process.Running());
+    EXPECT_EQ(ReadTextFile(bystander_record).value_or(""), "") << "asked to close";
+    EXPECT_EQ(Record(), "") << "asked to close";
+}
+
 TEST_F(RunningProduct, OkClosesTheProductAndShowsProgressWithTheCloseButtonOff) {
     DWORD pid = 0;
     HWND window = nullptr;

@@ -5,6 +5,7 @@
 #include "common/process/ProcessToolkit.h"
 #include "resources/ResourceIds.h"
 #include "updater/app/UpdateMode.h"
+#include "updater/data/UpdateInfoRules.h"
 #include "updater/framework/WinApp.h"
 #include "updater/offers/UpdateLogQuery.h"
 #include "updater/pages/SetupMessages.h"
@@ -246,11 +247,7 @@ void CNorvaneDlg::OnOK() { ForwardToCurrentPage(IDOK); }
 
 void CNorvaneDlg::OnCancel() { ForwardToCurrentPage(IDCANCEL); }
 
-std::string CNorvaneDlg::LowerCaseMainApp() const {
-    std::string name = update_info_.MainApp;
-    if (!name.empty()) CharLowerBuffA(&name[0], static_cast<DWORD>(name.size()));
-    return name;
-}
+std::string CNorvaneDlg::MainAppImage() const { return MainAppImageName(update_info_.MainApp); }
 
 // ---- the page flow's facts and actions ----
 
@@ -260,7 +257,7 @@ bool CNorvaneDlg::InstalledVersionIsCurrent() {
 
 bool CNorvaneDlg::ProductIsRunning() {
     return proctool::NamedMutexExists(update_info_.Mutex.c_str()) ||
-           proctool::IsProcessRunning(LowerCaseMainApp().c_str());
+           proctool::IsProcessRunningByExactName(MainAppImage().c_str());
 }
 
 bool CNorvaneDlg::NeedsElevatedCopy() { return IsVistaOrLater() && !IsProcessElevated(); }
@@ -299,7 +296,9 @@ int CNorvaneDlg::StartElevatedCopy() {
 }
 
 void CNorvaneDlg::CloseRunningProduct() {
-    proctool::CloseProcessesByName(LowerCaseMainApp().c_str());
+    // UpdateInfo.ini is the user's to write: the name is matched whole, in this session only,
+    // so that it can name no other program to end.
+    proctool::CloseProcessesByExactName(MainAppImage().c_str());
 }
 
 void CNorvaneDlg::StartAdvertisement() { complete_page_.RequestAddinAd(); }
@@ -337,9 +336,11 @@ void CNorvaneDlg::RunCompletionActions() {
     if (choices.RunAfterSetup == 1) {
         // Without a folder or a program name the path would name a folder, or a file at the
         // root of the current drive.
+        // MainApp may name a subfolder, never a way out of the product's folder.
         const std::string folder = ReadProductRootDir(update_info_.EngName);
-        const std::string program = JoinPath(folder, update_info_.MainApp);
-        if (!folder.empty() && !update_info_.MainApp.empty() && FileExists(program)) {
+        const std::string main_app = MainAppRelativePath(update_info_.MainApp);
+        const std::string program = JoinPath(folder, main_app);
+        if (!folder.empty() && !main_app.empty() && FileExists(program)) {
             // An elevated Norvane must not hand its rights to the product.
             if (IsVistaOrLater()) {
                 if (HANDLE process = RunAsMediumIntegrity(program)) CloseHandle(process);

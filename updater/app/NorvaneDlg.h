@@ -54,7 +54,7 @@ private:
     void OnFirstShow();
     void ForwardToCurrentPage(UINT command);
     CDialog* Page(int index) const;
-    std::string LowerCaseMainApp() const;
+    std::string MainAppImage() const;
 
     void SendUpdateLog();
     void RestartAgent();

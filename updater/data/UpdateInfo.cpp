@@ -6,6 +6,7 @@
 
 #include "updater/platform/BasicHelpers.h"
 #include "updater/platform/Download.h"
+#include "updater/platform/SafeFolder.h"
 #include "updater/platform/Shell.h"
 
 namespace {
@@ -69,6 +70,9 @@ bool PrepareLogoImage(CUpdateInfo& info) {
     if (info.LogoImageURL.empty()) return false;
 
     CreateFolderPath(path, false);
+    // The elevated copy fetches the logo too, into the user's profile: a folder there made a
+    // junction would take the bytes anywhere.
+    if (!FolderChainIsPlain(GetSpecialFolder(kFolderAppData), ParentFolder(path))) return false;
     if (!DownloadToFile(info.LogoImageURL, path)) {
         // A partial bitmap would otherwise be taken as this version's logo from now on.
         DeleteFileA(path.c_str());

@@ -39,3 +39,29 @@ std::string LogoFileName(const std::string& version) {
     }
     return "UpdateImage_" + version + ".bmp";
 }
+
+std::string MainAppRelativePath(const std::string& main_app) {
+    // Windows drops trailing dots from a component, so "..." would climb as well: no ".." at all.
+    if (main_app.empty() || main_app.find(':') != std::string::npos ||
+        main_app.find("..") != std::string::npos) {
+        return std::string();
+    }
+    std::string path;
+    size_t at = 0;
+    for (;;) {
+        const size_t end = main_app.find_first_of("\\/", at);
+        const std::string part =
+            main_app.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        // An empty first part is a rooted path; an empty later one a doubled or final slash.
+        if (part.empty() || part == "." || part == "..") return std::string();
+        path += (path.empty() ? "" : "\\") + part;
+        if (end == std::string::npos) return path;
+        at = end + 1;
+    }
+}
+
+std::string MainAppImageName(const std::string& main_app) {
+    const std::string path = MainAppRelativePath(main_app);
+    const size_t slash = path.rfind('\\');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}

@@ -16,6 +16,7 @@
 #include "updater/platform/CommandLineText.h"
 #include "updater/platform/Download.h"
 #include "updater/platform/Launch.h"
+#include "updater/platform/SafeFolder.h"
 #include "updater/platform/Shell.h"
 #include "updater/platform/VersionCompare.h"
 
@@ -246,6 +247,9 @@ bool CAdditionalInstall::DownloadSetup(IBindStatusCallback* progress) {
     DeleteFileA(path.c_str());
     if (selected.SetupURL.empty()) return false;
     CreateFolderPath(path, false);
+    // An elevated copy downloads here too: a folder made a junction would take the setup
+    // anywhere.
+    if (!FolderChainIsPlain(GetSpecialFolder(kFolderAppData), SetupFolder())) return false;
     if (!DownloadToFile(selected.SetupURL, path, progress)) {
         if (!KeepsPartialDownload()) DeleteFileA(path.c_str());
         return false;
@@ -363,6 +367,8 @@ bool CMediumInstall::RunSetup() {
     DWORD exit_code = 1;
     const bool read = GetExitCodeProcess(process, &exit_code) != FALSE;
     CloseHandle(process);
+    // Used once: a setup left in the user's profile is only something to plant a file over.
+    DeleteFileA(selected.SetupDownloadPath.c_str());
     return read && exit_code == 0;
 }
 

@@ -14,6 +14,7 @@
 #include "updater/platform/DebugTrace.h"
 #include "updater/platform/Download.h"
 #include "updater/platform/Launch.h"
+#include "updater/platform/SafeFolder.h"
 #include "updater/platform/ServerHosts.h"
 #include "updater/platform/Shell.h"
 
@@ -141,17 +142,21 @@ bool LoadStartPageFromXml(const std::string& option_file, CStartPageWorker* work
     worker->info.CheckboxUserState = 0;
     if (!worker->info.IsComplete() || product.empty()) return false;
 
-    // The agent may name a list it keeps; otherwise the install server's list is fetched. The
-    // downloaded file stays in the temporary folder. No list still leaves the offer standing.
+    // The agent may name a list it keeps; otherwise the install server's list is fetched into
+    // the temporary folder and removed once read (the agent's own file is left alone). No list
+    // still leaves the offer standing.
     std::string list = ReadRegString(HKEY_CURRENT_USER, kAgentKey, "StartPageEnumList", "", false);
+    bool downloaded = false;
     if (list.empty()) {
         list = DownloadToTempFile(kEnumListFile, ServerUrl(VendorServer::Install, kEnumListPath));
+        downloaded = !list.empty();
     }
     XmlNode document;
     // A list that does not parse may have stopped anywhere; none of it is taken.
     if (!list.empty() && LoadXmlFile(list, &document)) {
         AddEnumerationEntries(document, &worker->page_list, &Utf8ToAnsi);
     }
+    if (downloaded) DeleteFileA(list.c_str());
 
     worker->product = product;
     worker->active = true;
@@ -260,9 +265,16 @@ bool CStartPageWorker::ComputeCheckboxVisible() const {
 namespace {
 
 // One shortcut to the browser with the partner's page; its path, or "" when it was not written.
-std::string WriteLink(const std::string& folder, const std::string& browser,
+// A folder that is a link, or a shared one that an untrusted account made, gets nothing: an
+// elevated copy would write wherever it leads.
+std::string WriteLink(const std::string& folder, FolderScope scope, const std::string& browser,
                       const StartPageInfo& info, const std::string& icon) {
     if (folder.empty()) return "";
+    const FolderVerdict verdict = CheckFolderForWriting(folder, scope);
+    if (verdict != FolderVerdict::Write) {
+        Trace("Partner shortcut not written : %s %s", folder.c_str(), FolderVerdictText(verdict));
+        return "";
+    }
     const std::string path = JoinPath(folder, info.LinkName + ".lnk");
     return CreateShortcut(browser, info.LinkUrl, path, info.LinkDesc, icon) ? path : "";
 }
@@ -288,26 +300,37 @@ void CreatePartnerShortcuts(const StartPageInfo& info) {
     std::string icon;
     const std::string common_data = GetSpecialFolder(kFolderCommonAppData);
     if (!common_data.empty() && !info.LinkIconUrl.empty()) {
-        const std::string folder = JoinPath(common_data, "Quindel\\Common");
-        CreateFolderPath(folder, true);
-        const std::string path = JoinPath(folder, info.LinkName + ".ico");
-        if (DownloadReplacing(info.LinkIconUrl, path)) icon = path;
+        // Any user may create folders here first; the shortcuts then go without their icon.
+        std::string why;
+        const std::string folder = PrepareSharedFolder(common_data, "Quindel\\Common", &why);
+        if (folder.empty()) {
+            Trace("Partner icon not written : %s", why.c_str());
+        } else {
+            const std::string path = JoinPath(folder, info.LinkName + ".ico");
+            if (DownloadReplacing(info.LinkIconUrl, path)) icon = path;
+        }
     }
 
     if (info.LinkFlags & 1) {
-        WriteLink(GetSpecialFolder(kFolderCommonDesktop), browser, info, icon);
+        WriteLink(GetSpecialFolder(kFolderCommonDesktop), FolderScope::Shared, browser, info,
+                  icon);
     }
     if (info.LinkFlags & 2) {
-        const std::string link =
-            WriteLink(GetSpecialFolder(kFolderCommonStartMenu), browser, info, icon);
+        const std::string link = WriteLink(GetSpecialFolder(kFolderCommonStartMenu),
+                                           FolderScope::Shared, browser, info, icon);
         if (!link.empty()) PinToStartMenu(link);
     }
     if (info.LinkFlags & 4) {
         if (IsPostVistaMinorVersion()) {
-            const std::string link = WriteLink(TemporaryFolder(), browser, info, icon);
-            if (!link.empty()) PinToTaskbar(link);
+            // The taskbar keeps its own copy of a pinned shortcut; ours is only the means.
+            const std::string link =
+                WriteLink(TemporaryFolder(), FolderScope::UserOwn, browser, info, icon);
+            if (!link.empty()) {
+                PinToTaskbar(link);
+                DeleteFileA(link.c_str());
+            }
         } else {
-            WriteLink(QuickLaunchFolder(), browser, info, icon);
+            WriteLink(QuickLaunchFolder(), FolderScope::UserOwn, browser, info, icon);
         }
     }
 }

@@ -8,6 +8,7 @@
 
 #include "resources/ResourceIds.h"
 #include "updater/offers/AdditionalOption.h"
+#include "updater/platform/AddressRules.h"
 #include "updater/platform/ExternalFile.h"
 
 CLicenseAgreementDlg::CLicenseAgreementDlg() : CUpdatePage(IDD_LICENSE_PAGE) {}
@@ -84,6 +85,9 @@ void CLicenseAgreementDlg::OpenLink(LPARAM notification) {
     range.lpstrText = address.data();
     SendMessageA(link->nmhdr.hwndFrom, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range));
     if (!address[0]) return;
+    // The licence text comes from the network: a link to a program, a share or a local file
+    // must not be started by a click.
+    if (!IsLicenceLinkAllowed(address.data())) return;
     SHELLEXECUTEINFOA info;
     ZeroMemory(&info, sizeof(info));
     info.cbSize = sizeof(info);

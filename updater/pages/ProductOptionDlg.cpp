@@ -4,6 +4,7 @@
 
 #include "resources/ResourceIds.h"
 #include "updater/pages/PageMessages.h"
+#include "updater/platform/AddressRules.h"
 
 namespace {
 constexpr COLORREF kLinkColor = RGB(0, 0, 255);
@@ -123,7 +124,9 @@ bool ProductOptionDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT
         return false;
     case WM_COMMAND:
         if (LOWORD(wparam) == IDC_PANEL_LINK) {
-            if (!link_target_.empty()) {
+            // The target comes from the option file: only a web page is opened, never a
+            // program, share or local file.
+            if (IsFetchableAddress(link_target_)) {
                 ShellExecuteA(hwnd(), "open", link_target_.c_str(), nullptr, nullptr, SW_HIDE);
             }
             return true;

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "updater/platform/AddressRules.h"
+
 std::string OwnModulePath() {
     char path[MAX_PATH + 1] = {};
     DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -20,6 +22,8 @@ bool FileExists(const std::string& path) {
 }
 
 int HttpGet(const std::string& url) {
+    // WinInet would also open ftp: and file: addresses; a report goes to a web server only.
+    if (!IsFetchableAddress(url)) return kHttpGetFailed;
     HINTERNET root = InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (!root) return kHttpGetFailed;
     HINTERNET request = InternetOpenUrlA(root, url.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0);

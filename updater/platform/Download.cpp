@@ -9,7 +9,9 @@
 #include <new>
 
 #include "common/ScopedHandle.h"
+#include "updater/platform/AddressRules.h"
 #include "updater/platform/DebugTrace.h"
+#include "updater/platform/SafeFolder.h"
 #include "updater/platform/Shell.h"
 
 namespace {
@@ -84,13 +86,6 @@ void Trace(const char* format, ...) {
     wvsprintfA(text, format, args);  // wvsprintf stops at 1024 characters
     va_end(args);
     DebugTrace(text);
-}
-
-bool IsHttpUrl(const std::string& url) {
-    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, url.c_str(),
-                          url.size() < 7 ? -1 : 7, "http://", -1) == CSTR_EQUAL ||
-           CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, url.c_str(),
-                          url.size() < 8 ? -1 : 8, "https://", -1) == CSTR_EQUAL;
 }
 
 // False for an unsuccessful status: an error page is not the file that was asked for. Also
@@ -302,12 +297,11 @@ HRESULT FileTransfer::Report(IBindStatusCallback* progress) {
 // that no partial file passes for the download.
 bool DownloadInto(const std::string& url, const std::string& path,
                   IBindStatusCallback* progress) {
-    if (!IsHttpUrl(url)) {
-        // Not a web address: the URL moniker handles whatever scheme it knows.
-        return SUCCEEDED(URLDownloadToFileA(nullptr, url.c_str(), path.c_str(), 0, progress));
+    if (!IsFetchableAddress(url)) {
+        Trace("Not fetched (not an http or https address) : %s", url.c_str());
+        return false;
     }
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFreshFile(path);
     if (file == INVALID_HANDLE_VALUE) return false;
     bool complete = false;
     {
@@ -326,9 +320,12 @@ std::string DownloadToTempFile(const std::string& file_name, const std::string& 
     DWORD length = GetTempPathA(MAX_PATH, folder);
     if (length == 0 || length > MAX_PATH) return "";
     const std::string path = JoinPath(folder, file_name);
+    if (!IsFetchableAddress(url)) {
+        Trace("Not fetched (not an http or https address) : %s", url.c_str());
+        return "";
+    }
 
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFreshFile(path);
     if (file == INVALID_HANDLE_VALUE) return "";
 
     bool complete = false;
@@ -358,16 +355,18 @@ bool DownloadToFile(const std::string& url, const std::string& path,
 bool DownloadReplacing(const std::string& url, const std::string& path) {
     if (url.empty() || path.empty()) return false;
     const std::string temporary = path + ".tmp";
-    if (!DownloadInto(url, temporary, nullptr)) {
-        DeleteFileA(temporary.c_str());
-        return false;
-    }
-    return MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    // A failed download has removed its own partial file; whatever else stands under the
+    // temporary name (a link it refused) is not ours to delete.
+    if (!DownloadInto(url, temporary, nullptr)) return false;
+    if (MoveOverWithoutLinks(temporary, path)) return true;
+    DeleteFileA(temporary.c_str());
+    return false;
 }
 
 bool SendLogRequest(const std::string& address, const std::string& query) {
     const std::string url = address + "?" + query;
     Trace("Log URL : %s", url.c_str());
+    if (!IsFetchableAddress(url)) return false;
     try {
         InternetHandle root(
             InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
