@@ -121,6 +121,9 @@ TEST_F(ButtonTest, HoverHoldsTheCaptureWhileThePointerIsOver) {
     SetCursorPos(outside.x, outside.y);
     SendMessageA(control, WM_MOUSEMOVE, 0, MAKELPARAM(-20, -20));
     EXPECT_NE(control, GetCapture());
+    // The click gave the button the focus, and with it the focus cue (Wine keeps no UI state
+    // that would hide it from a mouse user): only the hover picture is asked about here.
+    SendMessageA(control, WM_KILLFOCUS, 0, 0);
     EXPECT_TRUE(Shows(control, IDB_CURRENT_NORMAL));
 }
 
@@ -172,10 +175,8 @@ TEST_F(ButtonTest, FocusedButtonDrawsAnOutlineInsideItsPicture) {
     ImageButton button;
     HWND control = MakeButton(button, IDB_CURRENT_NORMAL, IDB_CURRENT_PRESSED, 0, 0);
     // The button's own focus state, without activating the test's dialog.
+    // Wine keeps no UI state (focus cues always shown): hiding them is ShowsFocusCue's part.
     SendMessageA(control, WM_SETFOCUS, 0, 0);
-    if (SendMessageA(control, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) {
-        SendMessageA(control, WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
-    }
     EXPECT_FALSE(Shows(control, IDB_CURRENT_NORMAL)) << "no focus cue drawn";
     // The outline lies inside the edge: the picture's border stays as drawn.
     controlstest::Repaint(control);
