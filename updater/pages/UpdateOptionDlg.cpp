@@ -45,12 +45,12 @@ void ReplaceSelection(HWND rich, const std::string& text) {
 
 }  // namespace
 
-CUpdateOptionDlg::CUpdateOptionDlg() : CUpdatePage(IDD_OPTION_PAGE) {}
-
 namespace {
 // The page whose tabs Ctrl+Tab switches: one option page per process, on the window's thread.
 CUpdateOptionDlg* g_tab_key_page = nullptr;
 }  // namespace
+
+CUpdateOptionDlg::CUpdateOptionDlg() : CUpdatePage(IDD_OPTION_PAGE) {}
 
 CUpdateOptionDlg::~CUpdateOptionDlg() {
     WatchTabKeys(false);
