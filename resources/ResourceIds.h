@@ -84,6 +84,8 @@
 #define IDS_TAB_DESCRIPTION      10106
 #define IDS_TAB_OPTIONS          10107
 #define IDS_START_PAGE_OFFER     10108
+/* Name of the window's close button (a picture) for screen readers */
+#define IDS_CLOSE_BUTTON         10120
 
 /* Controls: update window */
 #define IDC_PAGE_AREA            1014

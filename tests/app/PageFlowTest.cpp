@@ -258,6 +258,50 @@ TEST(PageFlow, CancellingAsksOnlyOnTheChoicePages) {
     }
 }
 
+// The system's close command (Alt+F4, the taskbar) goes where the close button goes, and
+// nowhere while the button is disabled: on the loading page and once the setup runs, ending
+// the window would leave the agent's check or the setup going on unwatched.
+TEST(PageFlow, SystemCloseFollowsTheCloseButton) {
+    struct Case {
+        const char* name;
+        int mode;
+        bool needs_elevation;
+        int page;             // reached with ShowPage after the first show
+        const char* expected; // what the system's close leads to
+    };
+    const Case cases[] = {
+        {"loading page", ExplicitUpdate, false, -1, ""},
+        {"description page", UpdateNotice, false, -1, "post-close"},
+        {"option page", UpdateNotice, false, kOptionPage, "post-close"},
+        {"progress step prepared", UpdateNotice, false, kProgressPage, ""},
+        {"elevated copy on the progress page", AdminProgress, false, -1, ""},
+        // Elevation not available: the step runs here without its preparation and the button
+        // stays as it was, so the close does what the button would.
+        {"progress step without elevation", UpdateNotice, true, kProgressPage, "post-close"},
+        {"completion page", UpdateNotice, false, kCompletePage, "post-close"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Flow f(c.mode);
+        f.host.needs_elevation = c.needs_elevation;
+        f.host.elevation_result = 2;
+        f.Start();
+        if (c.page >= 0) f.flow.ShowPage(c.page);
+        f.host.log.clear();
+        f.flow.SystemClose();
+        EXPECT_EQ(f.host.Log(), c.expected);
+    }
+    {
+        SCOPED_TRACE("the error page after a disabled loading page enables it again");
+        Flow f(ExplicitUpdate);
+        f.Start();
+        f.flow.ShowError();
+        f.host.log.clear();
+        f.flow.SystemClose();
+        EXPECT_EQ(f.host.Log(), "post-close");
+    }
+}
+
 TEST(PageFlow, NoticeCompletionClearsTheAgentsRecordAndMissingPagesAreNeverShown) {
     Flow f(UpdateNotice);
     f.Start();

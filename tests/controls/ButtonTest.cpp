@@ -121,6 +121,9 @@ TEST_F(ButtonTest, HoverHoldsTheCaptureWhileThePointerIsOver) {
     SetCursorPos(outside.x, outside.y);
     SendMessageA(control, WM_MOUSEMOVE, 0, MAKELPARAM(-20, -20));
     EXPECT_NE(control, GetCapture());
+    // The click gave the button the focus, and with it the focus cue (Wine keeps no UI state
+    // that would hide it from a mouse user): only the hover picture is asked about here.
+    SendMessageA(control, WM_KILLFOCUS, 0, 0);
     EXPECT_TRUE(Shows(control, IDB_CURRENT_NORMAL));
 }
 
@@ -142,6 +145,54 @@ TEST_F(ButtonTest, PressDraggedOutAndBackInStillClicks) {
     SendMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
     controlstest::Pump(20);
     EXPECT_EQ(1, dialog_.clicks(kButtonId));
+}
+
+// A keyboard user must see which button Enter and Space act on; the bitmaps have no such state,
+// so the button adds the system's outline, and only when Windows shows focus cues.
+TEST(ImageButtonFocusCue, ShownOnlyWithTheFocusAndCuesOn) {
+    struct Case {
+        UINT item_state;
+        LRESULT ui_state;
+        bool shown;
+    };
+    const Case cases[] = {
+        {ODS_FOCUS, 0, true},
+        {ODS_FOCUS | ODS_SELECTED, 0, true},
+        {0, 0, false},
+        {ODS_SELECTED, 0, false},
+        {ODS_FOCUS | ODS_NOFOCUSRECT, 0, false},
+        {ODS_FOCUS, UISF_HIDEFOCUS, false},
+        // Hidden accelerators say nothing about the focus.
+        {ODS_FOCUS, UISF_HIDEACCEL, true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ImageButton::ShowsFocusCue(c.item_state, c.ui_state), c.shown)
+            << "state " << c.item_state << " ui " << c.ui_state;
+    }
+}
+
+TEST_F(ButtonTest, FocusedButtonDrawsAnOutlineInsideItsPicture) {
+    ImageButton button;
+    HWND control = MakeButton(button, IDB_CURRENT_NORMAL, IDB_CURRENT_PRESSED, 0, 0);
+    // The button's own focus state, without activating the test's dialog.
+    // Wine keeps no UI state (focus cues always shown): hiding them is ShowsFocusCue's part.
+    SendMessageA(control, WM_SETFOCUS, 0, 0);
+    EXPECT_FALSE(Shows(control, IDB_CURRENT_NORMAL)) << "no focus cue drawn";
+    // The outline lies inside the edge: the picture's border stays as drawn.
+    controlstest::Repaint(control);
+    {
+        HBITMAP bitmap = LoadBitmapA(module_.module(), MAKEINTRESOURCEA(IDB_CURRENT_NORMAL));
+        int w = 0, h = 0;
+        const auto expected = controlstest::BitmapPixels(bitmap, &w, &h);
+        DeleteObject(bitmap);
+        const Capture shot(control);
+        ASSERT_EQ(shot.width(), w);
+        for (int x = 0; x < w; ++x) {
+            EXPECT_EQ(shot.At(x, 0), expected[size_t(x)]) << "top edge at " << x;
+        }
+    }
+    SendMessageA(control, WM_KILLFOCUS, 0, 0);
+    EXPECT_TRUE(Shows(control, IDB_CURRENT_NORMAL)) << "the cue stayed after the focus left";
 }
 
 }  // namespace

@@ -201,7 +201,7 @@ const std::map<UINT, int>& Strings() {
         {IDS_OPTION1_TEXT2, 0}, {IDS_OPTION1_TEXT3, 0}, {IDS_PANEL_LINK, 0},
         {IDS_OPTION_QUESTION_CAP, 0}, {IDS_AD_OFFER_LABEL, 1}, {IDS_OPTION2_TITLE, 0},
         {IDS_START_PAGE_SET, 1}, {IDS_TREE_HEADER, 1}, {IDS_TAB_DESCRIPTION, 0},
-        {IDS_TAB_OPTIONS, 0}, {IDS_START_PAGE_OFFER, 1},
+        {IDS_TAB_OPTIONS, 0}, {IDS_START_PAGE_OFFER, 1}, {IDS_CLOSE_BUTTON, 0},
     };
     return strings;
 }

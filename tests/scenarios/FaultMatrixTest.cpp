@@ -517,9 +517,10 @@ TEST_F(Faults, SetupEndingWithoutItsReportClosesTheUpdate) {
     }
 }
 
-// A setup that never ends keeps the progress page; the window's own close command (Alt+F4, the
-// system menu's Close) ends the update there.
-TEST_F(Faults, SetupThatNeverEndsLeavesTheWindowClosable) {
+// A setup that never ends keeps the progress page, and the system's close command (Alt+F4,
+// the taskbar's close) does not end the update under it while the close button is disabled;
+// once the setup is ended the update closes itself.
+TEST_F(Faults, SetupThatNeverEndsKeepsTheWindowUntilItEnds) {
     UseOptionFile(Options(false));
     AgentWillFind(DefaultInfo());
     UseProductSetup("hang");
@@ -530,9 +531,33 @@ TEST_F(Faults, SetupThatNeverEndsLeavesTheWindowClosable) {
     ASSERT_NE(WaitForPage(window, kProgressPage), nullptr);
     auto setup = SetupCommand();
     ASSERT_TRUE(WaitUntil([&] { return (setup = SetupCommand()).has_value(); }, kAppearTimeout));
+    const std::string record = ReadTextFile(setup_record).value_or("");
+    const DWORD setup_pid = strtoul(record.c_str() + (record.rfind("pid=", 0) == 0 ? 4 : 0),
+                                    nullptr, 10);
+    ASSERT_NE(setup_pid, 0u) << record;
+    ASSERT_TRUE(owner.Own(setup_pid));
     ASSERT_TRUE(Answers(window, 15000)) << "the window stopped answering";
-    EXPECT_EQ(PageShown(window), kProgressPage);
     ASSERT_TRUE(PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0));
+    // The setup's reports, posted after the command and each once the one before has moved the
+    // bar: by the last one, whatever the command posted in turn has been handled.
+    const UINT position_report = RegisterWindowMessageA("QDL_PROGRESSPOS");
+    HWND bar = Control(WaitForPage(window, kProgressPage), IDC_PROGRESS_BAR);
+    for (int position = 7; position <= 9; ++position) {
+        ASSERT_TRUE(PostMessageA(window, position_report, setup_pid, position));
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                const auto state = ReadBar(bar);
+                return state && state->position == position;
+            },
+            kAppearTimeout));
+    }
+    EXPECT_EQ(PageShown(window), kProgressPage);
+    EXPECT_TRUE(ProcessRuns(pid)) << "the update ended under the running setup";
+
+    HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, setup_pid);
+    ASSERT_NE(process, nullptr);
+    TerminateProcess(process, 1);
+    CloseHandle(process);
     EXPECT_EQ(WaitForExit(pid, kExitTimeout), std::optional<DWORD>(0u));
     EXPECT_TRUE(server.RequestsFor("/UpdateLog.aspx").empty());
 }

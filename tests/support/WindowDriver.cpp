@@ -184,6 +184,45 @@ bool PressAltKey(HWND window, UINT virtual_key) {
            PostMessageA(target, WM_SYSKEYUP, virtual_key, up);
 }
 
+bool TypeKeys(HWND window, const std::vector<std::string>& keys) {
+    RECT rect;
+    if (!window || !GetWindowRect(window, &rect)) return false;
+    // Wine starts a program of the machine without waiting for it: the shell writes a marker
+    // once xdotool has ended.
+    const std::string marker = "/tmp/" + UniqueName("typed");
+    const std::string marker_path = WindowsPath(marker);
+    DeleteFileA(marker_path.c_str());
+    std::string command = "xdotool mousemove " + std::to_string(rect.left + 3) + " " +
+                          std::to_string(rect.top + 3) + " sleep 0.2 key --delay 80";
+    for (const std::string& key : keys) command += " " + key;
+    Process shell;
+    if (!shell.Start("/bin/sh -c \"" + command + "; echo $? > " + marker + "\"")) return false;
+    std::optional<std::string> result;
+    WaitUntil([&] { return (result = ReadTextFile(marker_path)).has_value() && !result->empty(); },
+              20000);
+    DeleteFileA(marker_path.c_str());
+    return result.has_value() && result->rfind("0", 0) == 0;
+}
+
+HWND FocusedWindow(HWND window) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    if (!window || !GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) {
+        return nullptr;
+    }
+    return info.hwndFocus;
+}
+
+bool FocusUsableIn(HWND window, HWND container) {
+    HWND focus = FocusedWindow(window);
+    if (!focus || !container || (focus != container && !IsChild(container, focus))) return false;
+    for (HWND w = focus; w; w = GetParent(w)) {
+        if (!IsWindowVisible(w) || !IsWindowEnabled(w)) return false;
+        if (w == container) return true;
+    }
+    return false;
+}
+
 std::optional<MessageBoxInfo> WaitForMessageBox(DWORD pid, DWORD timeout_ms) {
     std::optional<MessageBoxInfo> box;
     WaitUntil([&] { return (box = FindMessageBox(pid)).has_value() && !box->text.empty(); },

@@ -38,6 +38,19 @@ bool PressKey(HWND window, UINT virtual_key);
 // turns into the system's commands.
 bool PressAltKey(HWND window, UINT virtual_key);
 
+// Keys as the keyboard types them, through the whole input path (the X server's test extension,
+// Wine's keyboard driver, the program's queue and dialog manager): the pointer is moved onto an
+// inert corner of `window` first, since on the test display without a window manager the keys
+// go to the window under the pointer. Names are xdotool's ("Tab", "shift+Tab", "ctrl+Tab",
+// "space", "Return", "Down", "alt+F4"). True once xdotool has typed them all; whether the
+// program has handled them the caller sees from their effect.
+bool TypeKeys(HWND window, const std::vector<std::string>& keys);
+// The window with the keyboard focus in the thread of `window` (null when it has none).
+HWND FocusedWindow(HWND window);
+// Whether the focus of `window`'s thread rests inside `container` on a window the user can see
+// and use: it and every window above it up to `container` visible and enabled.
+bool FocusUsableIn(HWND window, HWND container);
+
 // A message box of the process: its window, caption and text.
 struct MessageBoxInfo {
     HWND window = nullptr;

@@ -6,6 +6,7 @@
 #include "resources/ResourceIds.h"
 #include "updater/app/UpdateMode.h"
 #include "updater/data/UpdateInfoRules.h"
+#include "updater/framework/KeyboardFocus.h"
 #include "updater/framework/WinApp.h"
 #include "updater/offers/UpdateLogQuery.h"
 #include "updater/pages/SetupMessages.h"
@@ -112,6 +113,9 @@ void CNorvaneDlg::PlaceCloseButton() {
     const int width = rect.right - rect.left;
     SetWindowPos(button, nullptr, client.right - width - 7, 6, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // A picture says nothing to a screen reader: the button's window text names it.
+    const std::string name = ResString(IDS_CLOSE_BUTTON);
+    if (!name.empty()) SetWindowTextA(button, name.c_str());
 }
 
 bool CNorvaneDlg::BuildPages() {
@@ -185,9 +189,9 @@ bool CNorvaneDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& res
         flow_.Close();
         return true;
     case WM_CLOSE:
-        // Alt+F4 and the system's close command go where the close button goes, also on the
-        // pages whose button is disabled: the window's own close rules decide, page by page.
-        PostMessageA(hwnd(), kMsgClose, 0, 0);
+        // Alt+F4 and the system's close command go where the close button goes, and nowhere
+        // while it is disabled.
+        flow_.SystemClose();
         return true;
     case WM_COMMAND:
         if (LOWORD(wparam) == IDC_CLOSE && HIWORD(wparam) == BN_CLICKED) {
@@ -243,7 +247,12 @@ void CNorvaneDlg::ForwardToCurrentPage(UINT command) {
     }
 }
 
-void CNorvaneDlg::OnOK() { ForwardToCurrentPage(IDOK); }
+void CNorvaneDlg::OnOK() {
+    // The dialog manager turns Enter into IDOK even on a focused owner-drawn button (it is
+    // never a default button); Enter there must do what a click does, not move the update on.
+    if (framework::ClickFocusedPushButton(hwnd())) return;
+    ForwardToCurrentPage(IDOK);
+}
 
 void CNorvaneDlg::OnCancel() { ForwardToCurrentPage(IDCANCEL); }
 
@@ -358,11 +367,21 @@ void CNorvaneDlg::RunCompletionActions() {
 
 void CNorvaneDlg::EnableCloseButton(bool enable) {
     if (HWND button = Item(IDC_CLOSE)) EnableWindow(button, enable ? TRUE : FALSE);
+    // The taskbar's menu shows the same state as the button.
+    if (HMENU menu = GetSystemMenu(hwnd(), FALSE)) {
+        EnableMenuItem(menu, SC_CLOSE, MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
+    }
 }
 
 void CNorvaneDlg::SwitchPage(int from, int to) {
     if (CDialog* previous = Page(from)) ShowWindow(previous->hwnd(), SW_HIDE);
-    if (CDialog* next = Page(to)) ShowWindow(next->hwnd(), SW_SHOW);
+    CDialog* next = Page(to);
+    if (!next) return;
+    ShowWindow(next->hwnd(), SW_SHOW);
+    // The page has put the focus where it wants it while being shown; where that control could
+    // not take it (disabled) or the focus stayed behind on the page just hidden, the new page's
+    // first control that can take it gets it.
+    if (!framework::FocusIsUsableIn(next->hwnd())) framework::FocusFirstControl(next->hwnd());
 }
 
 void CNorvaneDlg::Post(PageRequest request) {

@@ -22,24 +22,24 @@ void PageFlow::ShowPage(int page) {
     if (page < 0 || page >= host_.PageCount()) return;
     switch (page) {
     case kLoadingPage:
-        host_.EnableCloseButton(false);
+        EnableCloseButton(false);
         break;
     case kCompletePage:
         if (mode_ == UpdateNotice) host_.ClearNewProjectValues();
-        host_.EnableCloseButton(true);
+        EnableCloseButton(true);
         break;
     case kProgressPage: {
         bool skip_preparation = false;
         if (!EnterProgressStep(&skip_preparation)) return;
         if (!skip_preparation) {
             if (host_.ProductIsRunning()) host_.CloseRunningProduct();
-            host_.EnableCloseButton(false);
+            EnableCloseButton(false);
             host_.StartAdvertisement();
         }
         break;
     }
     default:
-        host_.EnableCloseButton(true);
+        EnableCloseButton(true);
         break;
     }
     Switch(page);
@@ -82,6 +82,11 @@ bool PageFlow::EnterProgressStep(bool* skip_preparation) {
     return true;
 }
 
+void PageFlow::EnableCloseButton(bool enable) {
+    close_enabled_ = enable;
+    host_.EnableCloseButton(enable);
+}
+
 void PageFlow::Switch(int page) {
     host_.SwitchPage(current_, page);
     current_ = page;
@@ -113,13 +118,13 @@ void PageFlow::NextPage() {
 void PageFlow::ShowAlreadyCurrent() {
     host_.RefreshAlreadyCurrentPage();
     if (host_.PageCount() <= kAlreadyCurrentPage) return;
-    host_.EnableCloseButton(true);
+    EnableCloseButton(true);
     Switch(kAlreadyCurrentPage);
 }
 
 void PageFlow::ShowError() {
     if (host_.PageCount() <= kErrorPage) return;
-    host_.EnableCloseButton(true);
+    EnableCloseButton(true);
     Switch(kErrorPage);
 }
 
@@ -146,4 +151,11 @@ void PageFlow::Close() {
         host_.End(kEndOk);
         return;
     }
+}
+
+void PageFlow::SystemClose() {
+    // While the button is disabled the window is in a step that must not be left half-done
+    // (the agent's check, the product's setup): the window stays and keeps watching it.
+    if (!close_enabled_) return;
+    host_.Post(PageRequest::Close);
 }

@@ -81,6 +81,8 @@ public:
     int current_page() const { return current_; }
     bool confirm_close() const { return confirm_close_; }
     bool first_show_done() const { return first_show_done_; }
+    // Whether the window's close button is enabled, as the flow last set it.
+    bool close_enabled() const { return close_enabled_; }
 
     // The window is shown for the first time: the first page of the mode.
     void OnFirstShow();
@@ -90,6 +92,9 @@ public:
     void ShowAlreadyCurrent();
     void ShowError();
     void Close();
+    // The system's close command (Alt+F4, the taskbar's close): what the close button does,
+    // and nothing while the button is disabled.
+    void SystemClose();
 
     // The first page of a mode, -1 when the mode shows no page.
     static int FirstPageOf(int mode);
@@ -98,10 +103,13 @@ private:
     // The checks of the progress step; false when the step is not entered.
     bool EnterProgressStep(bool* skip_preparation);
     void Switch(int page);
+    void EnableCloseButton(bool enable);
 
     PageFlowHost& host_;
     int mode_;
     int current_ = -1;
     bool confirm_close_ = true;
     bool first_show_done_ = false;
+    // The template's button starts enabled.
+    bool close_enabled_ = true;
 };

@@ -56,6 +56,23 @@ void ImageButton::Draw(const DRAWITEMSTRUCT& item) {
            item.rcItem.bottom - item.rcItem.top, memory, 0, 0, SRCCOPY);
     SelectObject(memory, previous);
     DeleteDC(memory);
+    // The bitmaps have no focused state of their own: the system's dotted outline, inside the
+    // picture's edge, tells a keyboard user where Enter and Space go.
+    if (ShowsFocusCue(item.itemState, SendMessageA(hwnd(), WM_QUERYUISTATE, 0, 0))) {
+        RECT cue = item.rcItem;
+        const int inset = (cue.right - cue.left) > 12 && (cue.bottom - cue.top) > 12 ? 3 : 1;
+        InflateRect(&cue, -inset, -inset);
+        const COLORREF text = SetTextColor(item.hDC, RGB(0, 0, 0));
+        const COLORREF back = SetBkColor(item.hDC, RGB(255, 255, 255));
+        DrawFocusRect(item.hDC, &cue);
+        SetTextColor(item.hDC, text);
+        SetBkColor(item.hDC, back);
+    }
+}
+
+bool ImageButton::ShowsFocusCue(UINT item_state, LRESULT ui_state) {
+    return (item_state & ODS_FOCUS) && !(item_state & ODS_NOFOCUSRECT) &&
+           !(ui_state & UISF_HIDEFOCUS);
 }
 
 void ImageButton::TrackHover() {

@@ -14,6 +14,12 @@ public:
     // loads, the button takes its size. Returns whether it did.
     bool LoadButtonBitmaps(WORD normal, WORD pressed, WORD hover, WORD disabled);
 
+    // Whether a drawing of the button shows the keyboard focus: it has the focus (the drawing
+    // request's state) and Windows shows focus cues in its window now (neither the request
+    // nor the window's UI state, WM_QUERYUISTATE, hides them: with the system's "hide
+    // keyboard cues" setting they appear once the user works with the keyboard).
+    static bool ShowsFocusCue(UINT item_state, LRESULT ui_state);
+
 protected:
     LRESULT OnMessage(UINT msg, WPARAM wparam, LPARAM lparam) override;
 

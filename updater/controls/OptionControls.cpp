@@ -53,17 +53,46 @@ void OptionTabCtrl::Draw(HDC dc) {
         if (SendMessageA(hwnd(), TCM_GETITEMA, index, reinterpret_cast<LPARAM>(&info))) {
             DrawTextA(dc, text, -1, &item, DT_SINGLELINE | DT_CENTER | DT_VCENTER | DT_NOPREFIX);
         }
+        // The tabs take the keyboard focus (the arrows switch them): show it on the selected
+        // one, as the system's own tabs do.
+        const bool cues = !(SendMessageA(hwnd(), WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
+        if (index == selected && GetFocus() == hwnd() && cues) {
+            RECT cue = item;
+            InflateRect(&cue, -2, -2);
+            DrawFocusRect(dc, &cue);
+        }
     }
     if (old_font) SelectObject(dc, old_font);
     SetBkMode(dc, old_mode);
 }
 
 LRESULT OptionTabCtrl::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
-    if (msg == kReflectedDrawItem) {
+    switch (msg) {
+    case kReflectedDrawItem:
         Draw(reinterpret_cast<const DRAWITEMSTRUCT*>(lparam)->hDC);
         return TRUE;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_UPDATEUISTATE: {
+        // The whole strip is drawn in one pass: the focus cue comes and goes with it.
+        const LRESULT result = Default(msg, wparam, lparam);
+        InvalidateRect(hwnd(), nullptr, FALSE);
+        return result;
     }
-    return Default(msg, wparam, lparam);
+    default:
+        return Default(msg, wparam, lparam);
+    }
+}
+
+int OptionTabCtrl::TabSwitchStep(UINT msg, WPARAM key, bool ctrl, bool shift, bool alt) {
+    if (msg != WM_KEYDOWN || key != VK_TAB || !ctrl || alt) return 0;
+    return shift ? -1 : 1;
+}
+
+int OptionTabCtrl::StepTab(int current, int count, int step) {
+    if (count <= 0) return -1;
+    if (current < 0 || current >= count) current = 0;
+    return ((current + step) % count + count) % count;
 }
 
 void OptionTreeCtrl::SetStateImage(HTREEITEM item, int image) {
@@ -82,13 +111,12 @@ int OptionTreeCtrl::StateImage(HTREEITEM item) const {
     return static_cast<int>((state & TVIS_STATEIMAGEMASK) >> 12);
 }
 
-void OptionTreeCtrl::OnStateImageClick(HTREEITEM item) {
+void OptionTreeCtrl::ToggleItem(HTREEITEM item) {
     if (item == header_) {
         SetStateImage(item, kTreeHeaderImage);
     } else {
         SetStateImage(item, StateImage(item) == kTreeChecked ? kTreeUnchecked : kTreeChecked);
     }
-    SendMessageA(hwnd(), TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
 }
 
 LRESULT OptionTreeCtrl::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -99,8 +127,11 @@ LRESULT OptionTreeCtrl::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
             HTREEITEM selected = reinterpret_cast<HTREEITEM>(
                 SendMessageA(hwnd(), TVM_GETNEXTITEM, TVGN_CARET, 0));
             if (!selected) break;
-            // Space never toggles a box; it only puts the header's fixed image back.
-            if (selected == header_) SetStateImage(selected, kTreeHeaderImage);
+            // Space is the keyboard's click on the selected item's box. It toggles on the key
+            // going down, once: a held key repeats its key-down (bit 30 set) and the character
+            // that follows must not toggle it back; the control's own toggle never runs.
+            const bool repeat = (lparam & (1L << 30)) != 0;
+            if (msg == WM_KEYDOWN && !repeat) ToggleItem(selected);
             return 0;
         }
         break;
@@ -112,7 +143,11 @@ LRESULT OptionTreeCtrl::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
         HTREEITEM item = reinterpret_cast<HTREEITEM>(
             SendMessageA(hwnd(), TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
         if (!item || !(hit.flags & TVHT_ONITEMSTATEICON)) break;
-        OnStateImageClick(item);
+        ToggleItem(item);
+        SendMessageA(hwnd(), TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+        // A click on a box selects without the control's own handling, which would not take
+        // the keyboard focus; a keyboard user then finds Space where the click was.
+        SetFocus(hwnd());
         return 0;
     }
     case WM_LBUTTONUP:

@@ -44,6 +44,7 @@ bool CLicenseAgreementDlg::ReadLicenseText(const std::string& path, std::string*
 bool CLicenseAgreementDlg::LoadLicense() {
     HWND rich = Item(IDC_LICENSE_TEXT);
     if (rich) {
+        if (!text_view_.hwnd()) text_view_.Subclass(rich);
         SendMessageA(rich, EM_AUTOURLDETECT, TRUE, 0);
         const LRESULT mask = SendMessageA(rich, EM_GETEVENTMASK, 0, 0);
         SendMessageA(rich, EM_SETEVENTMASK, 0, mask | ENM_LINK);
@@ -102,7 +103,12 @@ void CLicenseAgreementDlg::OpenLink(LPARAM notification) {
 
 void CLicenseAgreementDlg::OnShown() {
     if (!LoadLicense()) NextAction();
-    if (next_button_.hwnd()) SetFocus(next_button_.hwnd());
+    // Until the box is checked the button is disabled and cannot take the focus: the reader
+    // starts on the text, from which Tab leads to the box.
+    HWND button = next_button_.hwnd();
+    HWND target = button && IsWindowEnabled(button) ? button : Item(IDC_LICENSE_TEXT);
+    if (!target) target = Item(IDC_LICENSE_ACCEPT);
+    if (target) SetFocus(target);
 }
 
 bool CLicenseAgreementDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {

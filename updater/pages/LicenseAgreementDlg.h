@@ -4,6 +4,7 @@
 #include <string>
 
 #include "updater/controls/ImageButton.h"
+#include "updater/controls/ReadOnlyText.h"
 #include "updater/pages/UpdatePage.h"
 
 class CAdditionalOption;
@@ -37,4 +38,5 @@ private:
     CAdditionalOption* license_entry_ = nullptr;
     std::string license_text_;
     ImageButton next_button_;
+    ReadOnlyText text_view_;
 };

@@ -57,6 +57,10 @@ void CUpdateErrorDlg::SetUpBitmaps() {
                 IDB_ERROR_HOVER, 0, 0);
 }
 
+void CUpdateErrorDlg::OnShown() {
+    if (close_button_.hwnd()) SetFocus(close_button_.hwnd());
+}
+
 bool CUpdateErrorDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
     if (msg == WM_COMMAND && IsCloseButton(wparam)) {
         PostToWindow(kMsgClose);

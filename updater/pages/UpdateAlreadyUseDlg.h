@@ -40,6 +40,7 @@ protected:
     bool OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
     void OnOK() override { PostToWindow(kMsgClose); }
     void OnCancel() override { PostToWindow(kMsgClose); }
+    void OnShown() override;
 
 private:
     ImageButton close_button_;

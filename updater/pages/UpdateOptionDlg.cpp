@@ -45,9 +45,15 @@ void ReplaceSelection(HWND rich, const std::string& text) {
 
 }  // namespace
 
+namespace {
+// The page whose tabs Ctrl+Tab switches: one option page per process, on the window's thread.
+CUpdateOptionDlg* g_tab_key_page = nullptr;
+}  // namespace
+
 CUpdateOptionDlg::CUpdateOptionDlg() : CUpdatePage(IDD_OPTION_PAGE) {}
 
 CUpdateOptionDlg::~CUpdateOptionDlg() {
+    WatchTabKeys(false);
     if (state_images_) ImageList_Destroy(state_images_);
     if (state_bitmap_) DeleteObject(state_bitmap_);
 }
@@ -64,6 +70,7 @@ bool CUpdateOptionDlg::SetUp(HWND parent, const UpdateInfoFields& product,
     if (!hwnd() && !Create(parent)) return false;
     tabs_.SubclassDlgItem(IDC_OPTION_TABS, hwnd());
     tree_.SubclassDlgItem(IDC_OPTION_TREE, hwnd());
+    description_view_.SubclassDlgItem(IDC_DESCRIPTION_RICH, hwnd());
     SetUpButton(next_button_, IDC_NEXT, IDB_OPTION_NORMAL, IDB_OPTION_PRESSED, IDB_OPTION_HOVER, 0,
                 2);
     FillTree();
@@ -312,7 +319,10 @@ void CUpdateOptionDlg::FitBottomBoxes() {
 void CUpdateOptionDlg::SetUpTabs() {
     HWND tabs = tabs_.hwnd();
     if (!tabs) return;
-    SetWindowLongPtrA(tabs, GWL_STYLE, GetWindowLongPtrA(tabs, GWL_STYLE) | TCS_OWNERDRAWFIXED);
+    // The tabs are reached by Tab like any control and switched with the arrows there.
+    SetWindowLongPtrA(tabs, GWL_STYLE,
+                      (GetWindowLongPtrA(tabs, GWL_STYLE) | TCS_OWNERDRAWFIXED | WS_TABSTOP) &
+                          ~static_cast<LONG_PTR>(TCS_FOCUSNEVER));
     SendMessageA(tabs, TCM_DELETEALLITEMS, 0, 0);
     const std::string names[] = {ResString(IDS_TAB_DESCRIPTION), ResString(IDS_TAB_OPTIONS)};
     for (int index = 0; index < 2; ++index) {
@@ -340,6 +350,10 @@ void CUpdateOptionDlg::ShowTab(int tab) {
     HWND tree = tree_.hwnd();
     HWND shown = tab == kOptionsTab ? tree : description;
     HWND hidden = tab == kOptionsTab ? description : tree;
+    // A view that is hidden and disabled with the focus in it would leave the window without
+    // one: the focus goes over to the view that takes its place.
+    HWND focus = GetFocus();
+    const bool focus_in_hidden = hidden && focus && (focus == hidden || IsChild(hidden, focus));
     if (hidden) {
         ShowWindow(hidden, SW_HIDE);
         EnableWindow(hidden, FALSE);
@@ -348,7 +362,50 @@ void CUpdateOptionDlg::ShowTab(int tab) {
         ShowWindow(shown, SW_SHOW);
         EnableWindow(shown, TRUE);
         SetWindowPos(shown, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        if (focus_in_hidden) SetFocus(shown);
     }
+}
+
+void CUpdateOptionDlg::SwitchTabBy(int step) {
+    HWND tabs = tabs_.hwnd();
+    if (!tabs) return;
+    const int count = static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0));
+    const int current = static_cast<int>(SendMessageA(tabs, TCM_GETCURSEL, 0, 0));
+    const int next = OptionTabCtrl::StepTab(current, count, step);
+    if (next < 0 || next == current) return;
+    SendMessageA(tabs, TCM_SETCURSEL, next, 0);
+    ShowTab(next);
+}
+
+void CUpdateOptionDlg::WatchTabKeys(bool watch) {
+    if (watch && !tab_key_hook_) {
+        // WH_MSGFILTER sees what a dialog's loop takes from the queue before IsDialogMessage
+        // acts on it; the hook is the thread's own, so nothing outside Norvane is touched.
+        tab_key_hook_ = SetWindowsHookExA(WH_MSGFILTER, &CUpdateOptionDlg::TabKeyFilter, nullptr,
+                                          GetCurrentThreadId());
+        if (tab_key_hook_) g_tab_key_page = this;
+    } else if (!watch && tab_key_hook_) {
+        UnhookWindowsHookEx(tab_key_hook_);
+        tab_key_hook_ = nullptr;
+        if (g_tab_key_page == this) g_tab_key_page = nullptr;
+    }
+}
+
+LRESULT CALLBACK CUpdateOptionDlg::TabKeyFilter(int code, WPARAM wparam, LPARAM lparam) {
+    CUpdateOptionDlg* page = g_tab_key_page;
+    if (code == MSGF_DIALOGBOX && page && page->hwnd() && IsWindowVisible(page->hwnd())) {
+        const MSG* msg = reinterpret_cast<const MSG*>(lparam);
+        const int step = OptionTabCtrl::TabSwitchStep(
+            msg->message, msg->wParam, GetKeyState(VK_CONTROL) < 0, GetKeyState(VK_SHIFT) < 0,
+            GetKeyState(VK_MENU) < 0);
+        // Only keys for the update window itself: a message box has a loop of its own.
+        HWND root = GetAncestor(page->hwnd(), GA_ROOT);
+        if (step != 0 && msg->hwnd && GetAncestor(msg->hwnd, GA_ROOT) == root) {
+            page->SwitchTabBy(step);
+            return 1;
+        }
+    }
+    return CallNextHookEx(page ? page->tab_key_hook_ : nullptr, code, wparam, lparam);
 }
 
 void CUpdateOptionDlg::OnShown() {
@@ -362,6 +419,7 @@ void CUpdateOptionDlg::OnShown() {
     FitBottomBoxes();
     if (next_button_.hwnd()) SetFocus(next_button_.hwnd());
     SetUpTabs();
+    WatchTabKeys(true);
 }
 
 void CUpdateOptionDlg::OnOK() {
@@ -396,6 +454,12 @@ bool CUpdateOptionDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT
             OnOK();
             return true;
         }
+        return false;
+    case WM_SHOWWINDOW:
+        if (!wparam) WatchTabKeys(false);
+        return CUpdatePage::OnMessage(msg, wparam, lparam, result);
+    case WM_DESTROY:
+        WatchTabKeys(false);
         return false;
     case WM_NOTIFY: {
         const NMHDR* header = reinterpret_cast<const NMHDR*>(lparam);

@@ -11,6 +11,7 @@
 #include "updater/data/UpdateInfo.h"
 #include "updater/controls/ImageButton.h"
 #include "updater/controls/OptionControls.h"
+#include "updater/controls/ReadOnlyText.h"
 #include "updater/pages/UpdatePage.h"
 
 class CMediumInstall;
@@ -50,6 +51,12 @@ private:
     void SetUpStartPageBox();
     void SetUpTabs();
     void ShowTab(int tab);
+    // Ctrl+Tab and Ctrl+Shift+Tab: the next or previous tab, wherever the focus is in the
+    // window. The dialog manager would move the focus instead (it takes Ctrl+Tab for Tab), so
+    // the keys are taken from the window's loop before it sees them, while the page is shown.
+    void SwitchTabBy(int step);
+    void WatchTabKeys(bool watch);
+    static LRESULT CALLBACK TabKeyFilter(int code, WPARAM wparam, LPARAM lparam);
     // Sizes the check box to its text and shows it at (x, y from the bottom); x < 0 means
     // right-aligned with that margin.
     void PlaceCheckBox(int id, int x, int bottom_margin);
@@ -73,7 +80,9 @@ private:
     int start_page_shown_ = 0;
     HIMAGELIST state_images_ = nullptr;
     HBITMAP state_bitmap_ = nullptr;
+    HHOOK tab_key_hook_ = nullptr;
     ImageButton next_button_;
     OptionTabCtrl tabs_;
     OptionTreeCtrl tree_;
+    ReadOnlyText description_view_;
 };
