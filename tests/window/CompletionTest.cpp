@@ -196,12 +196,19 @@ TEST_F(HandOver, LimitedNoticeHandsTheProgressStepToOneCopy) {
 
 namespace {
 
-// A window of the test's own that hears the hand-over message, as the first copy's does.
+// A window of the test's own that hears the hand-over message, as the first copy's does. The
+// test's waits dispatch this thread's messages, so the window keeps what it is sent.
 class HandOverListener {
 public:
     HandOverListener() {
-        window_ = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
-                                  nullptr);
+        WNDCLASSA window_class = {};
+        window_class.lpfnWndProc = &HandOverListener::Procedure;
+        window_class.hInstance = GetModuleHandleA(nullptr);
+        window_class.lpszClassName = "HandOverListener";
+        RegisterClassA(&window_class);  // fails harmlessly when registered already
+        window_ = CreateWindowExA(0, "HandOverListener", "", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                  nullptr, GetModuleHandleA(nullptr), nullptr);
+        SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     }
     ~HandOverListener() {
         if (window_) DestroyWindow(window_);
@@ -215,14 +222,17 @@ public:
     // The process ids the message named so far.
     std::vector<DWORD> Heard() {
         MSG msg;
-        while (PeekMessageA(&msg, window_, HandOverTakenMessage(), HandOverTakenMessage(),
-                            PM_REMOVE)) {
-            heard_.push_back(static_cast<DWORD>(msg.wParam));
-        }
+        while (PeekMessageA(&msg, window_, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
         return heard_;
     }
 
 private:
+    static LRESULT CALLBACK Procedure(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
+        auto* self = reinterpret_cast<HandOverListener*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+        if (self && msg == HandOverTakenMessage()) self->heard_.push_back(static_cast<DWORD>(wparam));
+        return DefWindowProcA(window, msg, wparam, lparam);
+    }
+
     HWND window_ = nullptr;
     std::vector<DWORD> heard_;
 };
