@@ -3,6 +3,7 @@
 // header, so it also runs natively.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -165,14 +166,62 @@ TEST(PageFlow, ElevatedHandOverByShellResult) {
         f.flow.ShowPage(kProgressPage);
         return f.host.Log() + " @" + std::to_string(f.flow.current_page());
     };
-    // Started: this copy ends and the elevated one takes over.
-    EXPECT_EQ(run(33), "ask-running save elevate end-ok @1");
+    // Started: this copy stays on its page until it learns whether the copy took over.
+    EXPECT_EQ(run(33), "ask-running save elevate @1");
     // Refused: the user stays where they were and may try again.
     EXPECT_EQ(run(kElevationRefused), "ask-running save elevate refused @1");
     // Any other failure: the progress step runs here, without closing the product or the
     // close button, and the progress page asks for elevation itself.
     EXPECT_EQ(run(2), "ask-running save elevate 1>4 @4");
     EXPECT_EQ(run(0), "ask-running save elevate 1>4 @4");
+}
+
+// While the elevated copy may still take over, nothing else happens here (the copy would run
+// the setup beside whatever this copy did); then the outcome decides: ended, or the error page
+// instead of a copy that closed as though someone carried on.
+TEST(PageFlow, StartedCopyEndsThisOneOnlyOnceItTookOver) {
+    auto started = [] {
+        auto f = std::make_unique<Flow>(UpdateNotice);
+        f->host.needs_elevation = true;
+        f->host.elevation_result = 42;
+        f->Start();
+        f->flow.ShowPage(kProgressPage);
+        f->host.log.clear();
+        return f;
+    };
+    {
+        SCOPED_TRACE("taken over");
+        auto f = started();
+        EXPECT_TRUE(f->flow.awaiting_hand_over());
+        f->flow.NextPage();
+        f->flow.Close();
+        f->flow.ShowPage(kOptionPage);
+        EXPECT_EQ(f->host.Log(), "");
+        f->flow.HandOverTaken();
+        EXPECT_EQ(f->host.Log(), "end-ok");
+        EXPECT_FALSE(f->flow.awaiting_hand_over());
+        f->flow.HandOverTaken();  // a second report changes nothing
+        f->flow.HandOverFailed();
+        EXPECT_EQ(f->host.Log(), "end-ok");
+    }
+    {
+        SCOPED_TRACE("the copy could not take over");
+        auto f = started();
+        f->flow.HandOverFailed();
+        EXPECT_EQ(f->host.Log(), "close+ 1>7");
+        EXPECT_EQ(f->flow.current_page(), kErrorPage);
+        f->host.log.clear();
+        f->flow.Close();  // the error page closes as usual
+        EXPECT_EQ(f->host.Log(), "end-ok");
+    }
+    {
+        SCOPED_TRACE("no copy started: reports of one are ignored");
+        Flow f(UpdateNotice);
+        f.Start();
+        f.flow.HandOverTaken();
+        f.flow.HandOverFailed();
+        EXPECT_EQ(f.host.Log(), "");
+    }
 }
 
 // A store that cannot be written would hand a copy nothing of the user's choices: no copy is

@@ -276,6 +276,36 @@ TEST_F(Offers, EndOfferWithoutDigestRunsUncheckedAndItsFileIsRemoved) {
     EXPECT_EQ(offer.UpdateLogFields('e'), "eName=" + fresh + "&eVer=1.0&eShown=1&eDefault=1&eUser=0&eState=1");
 }
 
+// An end offer without a digest runs whatever file lies in the user's folder when it starts:
+// from the end of its download to its start nobody may write, replace or delete it.
+TEST_F(Offers, EndOfferWithoutDigestIsHeldFromItsDownloadToItsStart) {
+    const std::string fresh = UniqueName("EndHeld");
+    CEndInstall offer;
+    ASSERT_TRUE(offer.LoadFromXml(parent, OptionFile(dir, "end", ProductInfo(fresh, "1.0", ServeSetup(fresh), ""))));
+    offer.SelectEndOffer();
+    const std::string file = OfferFile(offer, fresh);
+    const std::string planted = dir.File("planted.exe");
+    ASSERT_TRUE(WriteTextFile(planted, "not the offer"));
+
+    LockedSetupFile held;
+    ASSERT_TRUE(offer.DownloadSetup(nullptr, &held));
+    ASSERT_TRUE(held.is_open());
+    EXPECT_EQ(offer.selected.SetupDownloadPath, file);
+    HANDLE writer = CreateFileA(file.c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE) << "the downloaded setup could be rewritten";
+    if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+    EXPECT_FALSE(DeleteFileA(file.c_str()));
+    EXPECT_FALSE(MoveFileExA(planted.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(ReadAll(file), setup_bytes);
+
+    ASSERT_TRUE(offer.RunSetup(nullptr, &held));
+    EXPECT_FALSE(held.is_open());
+    EXPECT_EQ(ReadAll(record), "/silent /addsetup /NOINSTDRAVEL /parentproduct=\"" + parent + "\"\n");
+    EXPECT_FALSE(PathExists(file));
+}
+
 TEST_F(Offers, EndOfferWhoseProductsAreAllInstalledStillSelectsTheFirst) {
     const std::string a = UniqueName("A"), b = UniqueName("B");
     Install(a, "1.0");

@@ -284,6 +284,87 @@ TEST(Rights, ProductCanStartWithAnotherProcesssToken) {
     EXPECT_EQ(RunWithTokenOfProcess(0, Quote(ProbePath()) + " rights"), nullptr);
 }
 
+// What runs after an update (agent, cleaner, product, browser) is started from an elevated
+// copy: each must report a token without elevation, read from the program itself.
+class ForUser : public Launching {
+protected:
+    // The recording stand-in as `name` in the test's folder.
+    std::string Program(const std::string& name) {
+        EXPECT_TRUE(CopyInto(Join(DoublesDir(), "RecordedProgram.exe"), temp.path(), name));
+        return temp.File(name);
+    }
+    // The stand-in's call records (pid, elevated, cmd), once `count` have appeared.
+    std::vector<std::string> Calls(const std::string& program, size_t count) {
+        std::vector<std::string> records;
+        WaitUntil(
+            [&] {
+                records.clear();
+                WIN32_FIND_DATAA found;
+                HANDLE search = FindFirstFileA((program + ".*.call").c_str(), &found);
+                if (search == INVALID_HANDLE_VALUE) return false;
+                do {
+                    records.push_back(ReadTextFile(temp.File(found.cFileName)).value_or(""));
+                } while (FindNextFileA(search, &found));
+                FindClose(search);
+                return records.size() >= count;
+            },
+            20000);
+        for (const std::string& record : records) {
+            const size_t at = record.find("pid=");
+            if (at != std::string::npos) {
+                children.Own(std::strtoul(record.c_str() + at + 4, nullptr, 10), program);
+            }
+        }
+        return records;
+    }
+};
+
+TEST_F(ForUser, ProgramsStartWithTheUsersTokenNotTheElevatedOne) {
+    ASSERT_TRUE(IsProcessElevated()) << "the test needs Wine's elevated start";
+    const std::string agent = Program("Dravel.exe");
+    ASSERT_TRUE(StartForUser(agent, "/AlwaysOnTop Ostrey"));
+    auto calls = Calls(agent, 1);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_NE(calls[0].find("elevated=0"), std::string::npos) << calls[0];
+    EXPECT_NE(calls[0].find("cmd=\"" + agent + "\" /AlwaysOnTop Ostrey"), std::string::npos)
+        << calls[0];
+
+    EXPECT_FALSE(StartForUser(temp.File("missing.exe"), "-fb"));
+    EXPECT_FALSE(StartForUser("", "-fb"));
+}
+
+// The browser is started through its own command with the user's token; only web addresses.
+TEST_F(ForUser, WebPagesOpenInTheUsersBrowserWithTheUsersToken) {
+    ASSERT_TRUE(IsProcessElevated()) << "the test needs Wine's elevated start";
+    const std::string browser = Program("Browser.exe");
+    ScopedRegTree command(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", View::Own);
+    ASSERT_TRUE(SetRegString(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", "",
+                             Quote(browser) + " -url \"%1\"", View::Own));
+
+    for (const char* refused : {"file:///C:/Windows/system32/cmd.exe", "\\\\server\\share\\a.exe",
+                                "javascript:alert(1)", "http://partner.example/a\" -x \"b"}) {
+        EXPECT_FALSE(OpenWebPageForUser(refused)) << refused;
+    }
+    ASSERT_TRUE(OpenWebPageForUser("http://partner.example/page?a=1&b=%1"));
+    auto calls = Calls(browser, 1);
+    ASSERT_EQ(calls.size(), 1u) << "only the web address reached the browser";
+    EXPECT_NE(calls[0].find("elevated=0"), std::string::npos) << calls[0];
+    EXPECT_NE(calls[0].find(" -url \"http://partner.example/page?a=1&b=%1\""), std::string::npos)
+        << calls[0];
+}
+
+TEST(BrowserCommand, TheAddressTakesThePlaceholderAndNothingMore) {
+    const std::string url = "http://a.example/x?y=%1&z=%L";
+    EXPECT_EQ(BrowserCommandFor("\"C:\\B\\b.exe\" -- \"%1\"", url),
+              "\"C:\\B\\b.exe\" -- \"" + url + "\"");
+    EXPECT_EQ(BrowserCommandFor("b.exe %L", url), "b.exe " + url);
+    EXPECT_EQ(BrowserCommandFor("b.exe", url), "b.exe \"" + url + "\"");
+    EXPECT_EQ(BrowserCommandFor("b.exe %1", "http://a.example/\" -evil"), "");
+    EXPECT_EQ(BrowserCommandFor("b.exe %1", "http://a.example/ x"), "");
+    EXPECT_EQ(BrowserCommandFor("b.exe %1", "http://a.example/\tx"), "");
+    EXPECT_EQ(BrowserCommandFor("", url), "");
+}
+
 // The probe under another name, with Wine told to report an older Windows for that name only.
 class OlderWindows : public Launching {
 protected:

@@ -5,6 +5,7 @@
 
 #include "resources/ResourceIds.h"
 #include "tests/window/UpdateWindowFixture.h"
+#include "updater/app/HandOver.h"
 #include "updater/app/PageFlow.h"
 #include "updater/data/UpdateInfo.h"
 
@@ -81,14 +82,14 @@ TEST_F(Completion, FinishingStartsTheProductRemovesTheSetupLogsAndRestartsTheAge
     ASSERT_EQ(restarts.size(), 1u) << "the agent was not restarted";
     EXPECT_NE(restarts[0].command.find(" /AlwaysOnTop Ostrey"), std::string::npos)
         << restarts[0].command;
+    // It stays resident and starts every later Norvane: never with the update's rights.
+    EXPECT_FALSE(restarts[0].elevated);
     // The agent beside Norvane ran only for the check.
     EXPECT_EQ(CallsOf(Join(install_dir, "Dravel.exe")).size(), 1u);
 }
 
-// An elevated update must not hand its rights to the product it starts. Today the product gets
-// the elevated token with only its integrity label lowered, which Wine (and Windows) still
-// report as elevated; the launcher is being changed to start it with the limited token the
-// elevated one is linked to. Enabled once that change is in.
+// An elevated update must not hand its rights to the product it starts: only its integrity
+// label lowered, the token would still be elevated.
 TEST_F(Completion, TheProductStartsWithoutElevation) {
     ASSERT_TRUE(IsElevated()) << "the test needs Wine's elevated start";
     InstallProduct();
@@ -126,6 +127,8 @@ TEST_F(ToolbarUpdate, FinishingStartsTheCleanerAndLogsTheAlarm) {
     auto cleaner = WaitForCalls(Join(product_dir, "Scourel.exe"), 1);
     ASSERT_EQ(cleaner.size(), 1u) << "the cleaner was not started";
     EXPECT_NE(cleaner[0].command.find(" -fb"), std::string::npos) << cleaner[0].command;
+    // Norvane ran elevated (Wine's start); the cleaner must not.
+    EXPECT_FALSE(cleaner[0].elevated);
     WaitUntil([&] { return !server.RequestsFor("/UpdateLog.aspx").empty(); }, kAppearTimeout);
     auto logs = server.RequestsFor("/UpdateLog.aspx");
     ASSERT_EQ(logs.size(), 1u);
@@ -189,4 +192,102 @@ TEST_F(HandOver, LimitedNoticeHandsTheProgressStepToOneCopy) {
         5000);
     EXPECT_TRUE(others.empty()) << "the copy handed over again";
     EXPECT_TRUE(ProcessRuns(second));
+}
+
+namespace {
+
+// A window of the test's own that hears the hand-over message, as the first copy's does. The
+// test's waits dispatch this thread's messages, so the window keeps what it is sent.
+class HandOverListener {
+public:
+    HandOverListener() {
+        WNDCLASSA window_class = {};
+        window_class.lpfnWndProc = &HandOverListener::Procedure;
+        window_class.hInstance = GetModuleHandleA(nullptr);
+        window_class.lpszClassName = "HandOverListener";
+        RegisterClassA(&window_class);  // fails harmlessly when registered already
+        window_ = CreateWindowExA(0, "HandOverListener", "", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                  nullptr, GetModuleHandleA(nullptr), nullptr);
+        SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~HandOverListener() {
+        if (window_) DestroyWindow(window_);
+    }
+    HandOverListener(const HandOverListener&) = delete;
+    HandOverListener& operator=(const HandOverListener&) = delete;
+
+    std::string Argument() const {
+        return "/handover=" + std::to_string(reinterpret_cast<UINT_PTR>(window_));
+    }
+    // The process ids the message named so far.
+    std::vector<DWORD> Heard() {
+        MSG msg;
+        while (PeekMessageA(&msg, window_, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        return heard_;
+    }
+
+private:
+    static LRESULT CALLBACK Procedure(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
+        auto* self = reinterpret_cast<HandOverListener*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+        if (self && msg == HandOverTakenMessage()) self->heard_.push_back(static_cast<DWORD>(wparam));
+        return DefWindowProcA(window, msg, wparam, lparam);
+    }
+
+    HWND window_ = nullptr;
+    std::vector<DWORD> heard_;
+};
+
+}  // namespace
+
+// Elevated as another account, the copy would find that account's application data: it takes
+// the data folder the first copy names, and tells that copy's window it took over, before it
+// waits for the mutex. A folder it may not use ends it at once, with no window and no message.
+TEST_F(HandOver, ElevatedCopyTakesTheDataFolderItIsGivenOrNothing) {
+    InstallProduct();
+    const std::string other_root = root.File("First User Data");
+    ASSERT_TRUE(MakeFolders(Join(other_root, product)));
+    ASSERT_TRUE(WriteTextFile(Join(Join(other_root, product), "UpdateInfo.ini"), DefaultInfo().Text()));
+    DeleteFileA(UpdateInfoPath(product).c_str());  // nothing in this account's own data
+
+    HandOverListener listener;
+    const DWORD copy =
+        StartNorvane("/adminprogress", false, "\"/data=" + other_root + "\" " + listener.Argument());
+    ASSERT_NE(copy, 0u);
+    HWND window = MainWindow(copy);
+    ASSERT_NE(window, nullptr) << "the copy did not read the data it was given";
+    EXPECT_NE(WaitForPage(window, kProgressPage), nullptr) << "shows page " << PageShown(window);
+    EXPECT_TRUE(WaitForSetupRun().has_value()) << "the setup did not start";
+    EXPECT_EQ(listener.Heard(), std::vector<DWORD>{copy});
+
+    for (const std::string& folder :
+         {Join(other_root, "missing"), std::string("\\\\server\\share\\Data"),
+          std::string("First User Data"), other_root + "\\..\\" + "First User Data"}) {
+        SCOPED_TRACE(folder);
+        HandOverListener refused;
+        const DWORD pid =
+            StartNorvane("/adminprogress", false, "\"/data=" + folder + "\" " + refused.Argument());
+        ASSERT_NE(pid, 0u);
+        EXPECT_EQ(WaitForExit(pid, kExitTimeout), std::optional<DWORD>(kHandOverRefusedExit));
+        EXPECT_TRUE(refused.Heard().empty());
+    }
+}
+
+// The copy cannot take over (here the update information it needs is gone): the first copy,
+// whose window kept answering meanwhile, shows the error page instead of ending as though the
+// update went on elsewhere.
+TEST_F(HandOver, FirstCopyShowsTheErrorWhenTheCopyCannotTakeOver) {
+    InstallProduct();
+    AgentHasWritten(DefaultInfo());
+    const DWORD first = StartNorvane("/updatenotice", true);
+    ASSERT_NE(first, 0u);
+    HWND window = MainWindow(first);
+    ASSERT_NE(window, nullptr);
+    ASSERT_NE(WaitForPage(window, kDescriptionPage), nullptr);
+    ASSERT_TRUE(DeleteFileA(UpdateInfoPath(product).c_str()));
+    MoveOnToTheProgressStep(window);
+    EXPECT_NE(WaitForPage(window, kErrorPage), nullptr) << "shows page " << PageShown(window);
+    EXPECT_TRUE(ProcessRuns(first)) << "the first copy ended as though the copy took over";
+    for (DWORD pid : ProcessOwner::ProcessesUnder(install_dir)) {
+        if (pid != first) owner.Own(pid);
+    }
 }

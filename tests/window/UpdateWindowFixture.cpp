@@ -384,13 +384,15 @@ void UpdateWindowTest::AgentHasWritten(const UpdateInfoText& text) {
     ASSERT_TRUE(WriteTextFile(UpdateInfoPath(product), text.Text()));
 }
 
-DWORD UpdateWindowTest::StartNorvane(const std::string& mode, bool limited_token) {
+DWORD UpdateWindowTest::StartNorvane(const std::string& mode, bool limited_token,
+                                     const std::string& after_product) {
     Process norvane;
     Process::Options options;
     options.limited_token = limited_token;
     options.extra_environment = norvane_environment;
-    if (!norvane.Start(Quote(Join(install_dir, "Norvane.exe")) + " " + mode + " " + product,
-                       options)) {
+    const std::string line = Quote(Join(install_dir, "Norvane.exe")) + " " + mode + " " + product +
+                             (after_product.empty() ? "" : " " + after_product);
+    if (!norvane.Start(line, options)) {
         ADD_FAILURE() << "Norvane did not start";
         return 0;
     }

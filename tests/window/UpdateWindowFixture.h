@@ -127,7 +127,9 @@ protected:
 
     // Starts Norvane from the install folder with a switch and this product, with
     // `norvane_environment` added to its environment.
-    DWORD StartNorvane(const std::string& mode, bool limited_token = false);
+    // `after_product` follows the product name on the command line.
+    DWORD StartNorvane(const std::string& mode, bool limited_token = false,
+                       const std::string& after_product = "");
     HWND MainWindow(DWORD pid) { return testsupport::WaitForMainDialog(pid, kAppearTimeout); }
     // The visible page, once it is `index`; null when another page stays.
     HWND WaitForPage(HWND window, int index, DWORD timeout_ms = kAppearTimeout);

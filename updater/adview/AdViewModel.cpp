@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "updater/adview/AdNavigation.h"
+
 CompletionControls CompletionPageControls(bool offerable, int ad_state) {
     CompletionControls controls;
     controls.offer_box = offerable;
@@ -16,7 +18,9 @@ AdViewModel::AdViewModel(std::string addin_address, std::string normal_address)
     : addin_address_(std::move(addin_address)), normal_address_(std::move(normal_address)) {}
 
 bool AdViewModel::Matches(std::string_view url, const std::string& address) const {
-    return !address.empty() && url.find(address) != std::string_view::npos;
+    // Only the server's own page may name the end offer: an address that merely contains the
+    // page's (another host's path or query) is not it.
+    return !address.empty() && IsAdPageAddress(url, address);
 }
 
 bool AdViewModel::NeedsSource(std::string_view url, bool page_shown) const {

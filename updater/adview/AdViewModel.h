@@ -53,7 +53,8 @@ CompletionControls CompletionPageControls(bool offerable, int ad_state);
 
 class AdViewModel {
 public:
-    // The pages' full addresses; a document "is" a page when its address contains the page's.
+    // The pages' full addresses; a document "is" a page when it lies on the same server (scheme,
+    // host and port compared whole) at the same path, whatever query or fragment follows.
     // An empty address matches no document.
     AdViewModel(std::string addin_address, std::string normal_address);
 

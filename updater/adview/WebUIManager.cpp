@@ -1,9 +1,13 @@
 #include "updater/adview/WebUIManager.h"
 
 #include <exdispid.h>
+#include <mshtmdid.h>
 #include <oleauto.h>
 
 #include <vector>
+
+#include "updater/adview/AdNavigation.h"
+#include "updater/platform/Launch.h"
 
 namespace {
 
@@ -152,6 +156,13 @@ bool WebUIManager::Create(HWND parent, int id, const RECT& rect) {
         browser_ = nullptr;
         Destroy();
         return false;
+    }
+    // The control reads its download control from the site; it is told to read it now, before
+    // the first document, in case it read it while the site was being set.
+    IOleControl* control = nullptr;
+    if (SUCCEEDED(object_->QueryInterface(IID_IOleControl, reinterpret_cast<void**>(&control)))) {
+        control->OnAmbientPropertyChange(DISPID_AMBIENT_DLCONTROL);
+        control->Release();
     }
     IConnectionPointContainer* container = nullptr;
     if (SUCCEEDED(browser_->QueryInterface(IID_IConnectionPointContainer,
@@ -334,22 +345,93 @@ STDMETHODIMP WebUIManager::GetTypeInfoCount(UINT* count) {
     return S_OK;
 }
 
+namespace {
+
+void SetCancel(VARIANT* argument) {
+    if (argument && argument->vt == (VT_BYREF | VT_BOOL) && argument->pboolVal) {
+        *argument->pboolVal = VARIANT_TRUE;
+    }
+}
+
+bool BoolOf(const VARIANT* argument) {
+    const VARIANT* value = Deref(argument);
+    if (!value) return false;
+    if (value->vt == VT_BOOL) return value->boolVal != VARIANT_FALSE;
+    if (value->vt == (VT_BYREF | VT_BOOL) && value->pboolVal) return *value->pboolVal != VARIANT_FALSE;
+    return false;
+}
+
+}  // namespace
+
+long WebUIManager::DownloadControlFlags() {
+    return DLCTL_DLIMAGES | DLCTL_VIDEOS | DLCTL_BGSOUNDS | DLCTL_NO_JAVA |
+           DLCTL_NO_RUNACTIVEXCTLS | DLCTL_NO_DLACTIVEXCTLS | DLCTL_NO_BEHAVIORS | DLCTL_SILENT;
+}
+
+bool WebUIManager::IsTopLevel(const VARIANT* dispatch_argument) const {
+    const VARIANT* value = Deref(dispatch_argument);
+    if (!browser_ || !value || value->vt != VT_DISPATCH || !value->pdispVal) return true;
+    // The same object answers for IUnknown whichever interface it was reached through.
+    IUnknown* own = nullptr;
+    IUnknown* other = nullptr;
+    browser_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&own));
+    value->pdispVal->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&other));
+    const bool same = own && own == other;
+    if (own) own->Release();
+    if (other) other->Release();
+    return same;
+}
+
+bool WebUIManager::RefuseNavigation(const std::string& url, bool top_level) {
+    switch (DecideAdNavigation(url, home_address_, top_level)) {
+    case AdNavigation::kShow:
+        return false;
+    case AdNavigation::kOpenOutside:
+        OpenWebPageForUser(url);
+        return true;
+    case AdNavigation::kRefuse:
+    default:
+        return true;
+    }
+}
+
 STDMETHODIMP WebUIManager::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* parameters,
-                                  VARIANT*, EXCEPINFO*, UINT*) {
-    if (!callback_ || !parameters) return S_OK;
+                                  VARIANT* result, EXCEPINFO*, UINT*) {
+    if (id == DISPID_AMBIENT_DLCONTROL) {
+        // Asked by the control of its site, before any document loads.
+        if (!result) return E_POINTER;
+        VariantInit(result);
+        result->vt = VT_I4;
+        result->lVal = DownloadControlFlags();
+        return S_OK;
+    }
+    if (!parameters) return S_OK;
     VARIANT* arguments = parameters->rgvarg;  // in reverse order
     // A failing page must not take the control's event with it.
     try {
         if (id == DISPID_BEFORENAVIGATE2 && parameters->cArgs >= 7) {
-            bool cancel = false;
-            callback_->OnBeforeNavigate(TextOf(&arguments[5]), NumberOf(&arguments[4]),
-                                        TextOf(&arguments[3]), BytesOf(&arguments[2]),
-                                        TextOf(&arguments[1]), &cancel);
-            VARIANT* cancel_argument = &arguments[0];
-            if (cancel && cancel_argument->vt == (VT_BYREF | VT_BOOL) && cancel_argument->pboolVal) {
-                *cancel_argument->pboolVal = VARIANT_TRUE;
+            const std::string url = TextOf(&arguments[5]);
+            if (RefuseNavigation(url, IsTopLevel(&arguments[6]))) {
+                SetCancel(&arguments[0]);
+                return S_OK;
             }
-        } else if (id == DISPID_DOCUMENTCOMPLETE && parameters->cArgs >= 2) {
+            if (!callback_) return S_OK;
+            bool cancel = false;
+            callback_->OnBeforeNavigate(url, NumberOf(&arguments[4]), TextOf(&arguments[3]),
+                                        BytesOf(&arguments[2]), TextOf(&arguments[1]), &cancel);
+            if (cancel) SetCancel(&arguments[0]);
+        } else if (id == DISPID_NEWWINDOW3 && parameters->cArgs >= 5) {
+            // No window of the control's own: a web address goes to the user's browser.
+            SetCancel(&arguments[3]);
+            const std::string url = TextOf(&arguments[0]);
+            if (IsWebAddress(url)) OpenWebPageForUser(url);
+        } else if (id == DISPID_NEWWINDOW2 && parameters->cArgs >= 2) {
+            // Older controls name no address: the window is simply not opened.
+            SetCancel(&arguments[0]);
+        } else if (id == DISPID_FILEDOWNLOAD && parameters->cArgs >= 2) {
+            // Documents shown in the view load; nothing is saved or run as a file.
+            if (!BoolOf(&arguments[1])) SetCancel(&arguments[0]);
+        } else if (id == DISPID_DOCUMENTCOMPLETE && parameters->cArgs >= 2 && callback_) {
             callback_->OnDocumentComplete(TextOf(&arguments[0]));
         }
     } catch (...) {

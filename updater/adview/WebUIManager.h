@@ -39,6 +39,11 @@ public:
     // The current document's source text; empty when there is none.
     std::string DocumentSource() const;
 
+    // The advertisement server's address: top-level navigations to its host stay in the view,
+    // other web addresses open in the user's browser, anything else is refused. Until it is set
+    // no top-level web address stays.
+    void set_home_address(const std::string& address) { home_address_ = address; }
+
     void set_callback(WebUICallback* callback) { callback_ = callback; }
     WebUICallback* callback() const { return callback_; }
 
@@ -78,7 +83,14 @@ public:
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* parameters, VARIANT*,
                         EXCEPINFO*, UINT*) override;
 
+    // The download control the view asks its site for: pictures, sound and video, but no
+    // ActiveX controls (neither downloaded nor run), no Java, no behaviours, no dialogs.
+    static long DownloadControlFlags();
+
 private:
+    // Applies the navigation rules; true when the navigation must not happen in the view.
+    bool RefuseNavigation(const std::string& url, bool top_level);
+    bool IsTopLevel(const VARIANT* dispatch_argument) const;
     static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam);
     void Resize();
 
@@ -90,4 +102,5 @@ private:
     IConnectionPoint* events_ = nullptr;
     DWORD events_cookie_ = 0;
     WebUICallback* callback_ = nullptr;
+    std::string home_address_;
 };

@@ -20,3 +20,18 @@ struct ModeCommand {
 
 // Arguments after the third are ignored.
 ModeCommand ReadModeCommand(int argc, const char* const* argv);
+
+// What the copy that hands over tells the elevated "/adminprogress" copy after the product name.
+struct HandOverArguments {
+    bool given = false;       // any argument after the product name
+    bool valid = false;       // every such argument known and well-formed
+    std::string data_folder;  // "/data=<folder>"
+    unsigned long window = 0; // "/handover=<decimal handle>"
+};
+HandOverArguments ReadHandOverArguments(int argc, const char* const* argv);
+
+// A folder the elevated copy may take its data from, judged by its text alone: a drive letter,
+// ":\", no further ":" (streams), no "..", "." or empty part, no wildcard or other character
+// a name cannot hold, shorter than MAX_PATH. That it exists, and is a local folder, is the
+// caller's to check.
+bool IsAbsoluteLocalFolderText(const std::string& path);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "updater/app/HandOver.h"
 #include "updater/app/ModeSwitches.h"
 #include "updater/app/NorvaneDlg.h"
 #include "updater/app/UpdateMode.h"
@@ -44,8 +45,19 @@ BOOL CNorvaneApp::InitInstance() {
     ole_initialized_ = SUCCEEDED(OleInitialize(nullptr));
 
     if (!ParseCommandLine(__argc, __argv)) return FALSE;
+    if (mode == AdminProgress) {
+        // The copy that started this one keeps its window until it hears from this one, and
+        // holds the mutex until then: everything is checked, and the answer sent, before the
+        // wait for that mutex.
+        const HandOverArguments hand_over = ReadHandOverArguments(__argc, __argv);
+        if (!CheckHandOverInputs(hand_over, product_name) || !LoadLanguageModule()) {
+            hand_over_refused_ = true;
+            return FALSE;
+        }
+        AnnounceTakeOver(hand_over);
+    }
     if (!AcquireInstanceMutex()) return FALSE;
-    if (!LoadLanguageModule()) return FALSE;
+    if (!language_module && !LoadLanguageModule()) return FALSE;
     RunUpdateWindow();
     return FALSE;
 }
@@ -62,6 +74,7 @@ int CNorvaneApp::ExitInstance() {
         ole_initialized_ = false;
     }
     const int framework_result = CWinApp::ExitInstance();
+    if (hand_over_refused_) return kHandOverRefusedExit;
     return mode == SendLog ? sendlog_result : framework_result;
 }
 

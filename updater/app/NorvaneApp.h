@@ -31,4 +31,5 @@ private:
     // Runs the update window; a seam so that the window can grow without touching start-up.
     void RunUpdateWindow();
     bool ole_initialized_ = false;
+    bool hand_over_refused_ = false;  // an "/adminprogress" copy that could not take over
 };

@@ -4,6 +4,7 @@
 
 #include "common/process/ProcessToolkit.h"
 #include "resources/ResourceIds.h"
+#include "updater/app/HandOver.h"
 #include "updater/app/UpdateMode.h"
 #include "updater/data/UpdateInfoRules.h"
 #include "updater/framework/KeyboardFocus.h"
@@ -11,6 +12,8 @@
 #include "updater/offers/UpdateLogQuery.h"
 #include "updater/pages/SetupMessages.h"
 #include "updater/platform/BasicHelpers.h"
+#include "updater/platform/CommandLineText.h"
+#include "updater/platform/DebugTrace.h"
 #include "updater/platform/Launch.h"
 #include "updater/platform/Shell.h"
 #include "updater/platform/VersionCompare.h"
@@ -24,23 +27,15 @@ constexpr int kPageHeight = 286;
 constexpr int kNoticePauseDays = 7;
 constexpr int kToolbarOptionAntiPhishing = 1;
 constexpr int kToolbarOptionCleaner = 2;
+// How often the window looks whether the elevated copy has ended, and how long it waits for the
+// copy's answer when the shell gave it no process to watch.
+constexpr UINT_PTR kHandOverTimer = 0x4E48;
+constexpr UINT kHandOverPollMs = 200;
+constexpr DWORD kHandOverPatienceMs = 60000;
 
 std::string WindowTitle() {
     char title[256];
     return framework::LoadResString(IDS_WINDOW_TITLE, title, sizeof(title));
-}
-
-// Starts a program through the shell without waiting and without the shell's own error box.
-void OpenWithShell(const std::string& file, const std::string& parameters, int show) {
-    SHELLEXECUTEINFOA info;
-    ZeroMemory(&info, sizeof(info));
-    info.cbSize = sizeof(info);
-    info.fMask = SEE_MASK_FLAG_NO_UI;
-    info.lpVerb = "open";
-    info.lpFile = file.c_str();
-    info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
-    info.nShow = show;
-    ShellExecuteExA(&info);
 }
 
 }  // namespace
@@ -54,6 +49,7 @@ CNorvaneDlg::CNorvaneDlg(const std::string& product_name, int mode)
 }
 
 CNorvaneDlg::~CNorvaneDlg() {
+    if (hand_over_process_) CloseHandle(hand_over_process_);
     if (icon_) DestroyIcon(icon_);
 }
 
@@ -170,6 +166,16 @@ CDialog* CNorvaneDlg::Page(int index) const {
 }
 
 bool CNorvaneDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+    if (msg == HandOverTakenMessage()) {
+        // Only the copy this window started speaks for the hand-over.
+        if (flow_.awaiting_hand_over() && hand_over_pid_ != 0 && hand_over_pid_ != kNoProcessId &&
+            static_cast<DWORD>(wparam) == hand_over_pid_) {
+            StopWatchingHandOver();
+            flow_.HandOverTaken();
+        }
+        return true;
+    }
+    if (msg == WM_TIMER && wparam == kHandOverTimer) return OnHandOverTimer();
     if (IsSetupMessage(msg)) {
         // The setup program may know the window rather than the page: pass its reports on.
         if (progress_page_.hwnd()) PostMessageA(progress_page_.hwnd(), msg, wparam, lparam);
@@ -300,8 +306,64 @@ bool CNorvaneDlg::SaveSetupOptions() {
 }
 
 int CNorvaneDlg::StartElevatedCopy() {
-    return ShellExecuteAndWait(nullptr, OwnModulePath(),
-                               "/adminprogress " + product_settings_.product_name, false, true);
+    // The copy may run as another account (an administrator's password typed by a standard
+    // user): it is told where this user's data lies, and which window waits for its answer.
+    const std::string parameters =
+        AdminProgressParameters(product_settings_.product_name, DataRoot(),
+                                static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(hwnd())));
+    StopWatchingHandOver();
+    HANDLE process = nullptr;
+    DWORD process_id = kNoProcessId;
+    const int result =
+        ShellExecuteKeepingProcess(&process, &process_id, OwnModulePath(), parameters, true);
+    if (result > 32) {
+        hand_over_process_ = process;
+        hand_over_pid_ = process_id;
+        WatchHandOver();
+    } else if (process) {
+        CloseHandle(process);
+    }
+    return result;
+}
+
+void CNorvaneDlg::WatchHandOver() {
+    hand_over_started_ = GetTickCount();
+    SetTimer(hwnd(), kHandOverTimer, kHandOverPollMs, nullptr);
+}
+
+void CNorvaneDlg::StopWatchingHandOver() {
+    if (hwnd()) KillTimer(hwnd(), kHandOverTimer);
+    if (hand_over_process_) CloseHandle(hand_over_process_);
+    hand_over_process_ = nullptr;
+    hand_over_pid_ = 0;
+}
+
+bool CNorvaneDlg::OnHandOverTimer() {
+    if (!flow_.awaiting_hand_over()) {
+        StopWatchingHandOver();
+        return true;
+    }
+    bool ended = false;
+    DWORD exit_code = 0;
+    if (hand_over_process_) {
+        if (WaitForSingleObject(hand_over_process_, 0) != WAIT_OBJECT_0) return true;
+        GetExitCodeProcess(hand_over_process_, &exit_code);
+        ended = true;
+    } else if (GetTickCount() - hand_over_started_ < kHandOverPatienceMs) {
+        // Without a process to watch only the copy's message can tell; it comes within moments
+        // of its start or not at all.
+        return true;
+    }
+    StopWatchingHandOver();
+    if (IsDebugTraceEnabled()) {
+        char text[96];
+        wsprintfA(text, ended ? "Hand-over failed : the elevated copy ended with %lu"
+                              : "Hand-over failed : no answer from the elevated copy",
+                  exit_code);
+        DebugTrace(text);
+    }
+    flow_.HandOverFailed();
+    return true;
 }
 
 void CNorvaneDlg::CloseRunningProduct() {
@@ -339,9 +401,9 @@ void CNorvaneDlg::RefreshAlreadyCurrentPage() {
 
 void CNorvaneDlg::RunCompletionActions() {
     const CSetupOptions& choices = setup_options_.setup_options;
-    if (choices.OpenOstreyWeb == 1) {
-        OpenWithShell(ResString(IDS_OSTREY_WEB_ADDRESS), "", SW_SHOWNORMAL);
-    }
+    // Everything started from here runs for the user: an elevated copy starts it with the
+    // user's own token or not at all.
+    if (choices.OpenOstreyWeb == 1) OpenWebPageForUser(ResString(IDS_OSTREY_WEB_ADDRESS));
     if (choices.RunAfterSetup == 1) {
         // Without a folder or a program name the path would name a folder, or a file at the
         // root of the current drive.
@@ -350,12 +412,7 @@ void CNorvaneDlg::RunCompletionActions() {
         const std::string main_app = MainAppRelativePath(update_info_.MainApp);
         const std::string program = JoinPath(folder, main_app);
         if (!folder.empty() && !main_app.empty() && FileExists(program)) {
-            // An elevated Norvane must not hand its rights to the product.
-            if (IsVistaOrLater()) {
-                if (HANDLE process = RunAsMediumIntegrity(program)) CloseHandle(process);
-            } else {
-                RunProgram(program, "", false, false);
-            }
+            StartForUser(program, "");
         }
     }
     if (!update_info_.DownloadedPath.empty()) DeleteFileA(update_info_.DownloadedPath.c_str());
@@ -422,12 +479,13 @@ void CNorvaneDlg::SendUpdateLog() { setup_options_.option.SendUpdateLog(UpdateLo
 void CNorvaneDlg::RestartAgent() {
     const std::string folder = ReadProductRootDir("Dravel");
     if (folder.empty()) return;
-    OpenWithShell(JoinPath(folder, "Dravel.exe"), "/AlwaysOnTop Ostrey", SW_SHOW);
+    // The agent stays resident and starts every later Norvane: it must never keep our rights.
+    StartForUser(JoinPath(folder, "Dravel.exe"), "/AlwaysOnTop Ostrey");
 }
 
 void CNorvaneDlg::RunCleaner() {
     if (setup_options_.product_option.GetOptionState(kToolbarOptionCleaner) == 0) return;
     const std::string folder = ReadProductRootDir("Wendle");
     if (folder.empty()) return;
-    RunProgram(JoinPath(folder, "Scourel.exe"), "-fb", false, false);
+    StartForUser(JoinPath(folder, "Scourel.exe"), "-fb");
 }

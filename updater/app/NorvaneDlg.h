@@ -56,6 +56,10 @@ private:
     CDialog* Page(int index) const;
     std::string MainAppImage() const;
 
+    // The elevated copy started for the progress step, watched until it takes over or ends.
+    void WatchHandOver();
+    void StopWatchingHandOver();
+    bool OnHandOverTimer();
     void SendUpdateLog();
     void RestartAgent();
     void RunCleaner();
@@ -100,4 +104,7 @@ private:
     CUpdateCompleteDlg complete_page_;
     CUpdateAlreadyUseDlg already_current_page_;
     CUpdateErrorDlg error_page_;
+    HANDLE hand_over_process_ = nullptr;
+    DWORD hand_over_pid_ = 0;
+    DWORD hand_over_started_ = 0;
 };

@@ -19,6 +19,7 @@ void PageFlow::OnFirstShow() {
 }
 
 void PageFlow::ShowPage(int page) {
+    if (awaiting_hand_over_) return;
     if (page < 0 || page >= host_.PageCount()) return;
     switch (page) {
     case kLoadingPage:
@@ -68,8 +69,9 @@ bool PageFlow::EnterProgressStep(bool* skip_preparation) {
         }
         const int result = host_.StartElevatedCopy();
         if (result > 32) {
-            // The elevated copy takes over; it waits for this process's mutex.
-            host_.End(kEndOk);
+            // Not ended yet: the copy may still find it cannot take over (another account's
+            // data, files it cannot read), and then this copy must not be gone.
+            awaiting_hand_over_ = true;
             return false;
         }
         if (result == kElevationRefused) {
@@ -93,7 +95,7 @@ void PageFlow::Switch(int page) {
 }
 
 void PageFlow::NextPage() {
-    if (current_ >= kCompletePage) return;
+    if (awaiting_hand_over_ || current_ >= kCompletePage) return;
     int next = current_ + 1;
     switch (current_) {
     case kLoadingPage:
@@ -129,6 +131,7 @@ void PageFlow::ShowError() {
 }
 
 void PageFlow::Close() {
+    if (awaiting_hand_over_) return;
     switch (current_) {
     case kLoadingPage:
     case kProgressPage:
@@ -158,4 +161,17 @@ void PageFlow::SystemClose() {
     // (the agent's check, the product's setup): the window stays and keeps watching it.
     if (!close_enabled_) return;
     host_.Post(PageRequest::Close);
+}
+
+void PageFlow::HandOverTaken() {
+    if (!awaiting_hand_over_) return;
+    awaiting_hand_over_ = false;
+    // The copy waits for this process's mutex, which goes when this process ends.
+    host_.End(kEndOk);
+}
+
+void PageFlow::HandOverFailed() {
+    if (!awaiting_hand_over_) return;
+    awaiting_hand_over_ = false;
+    ShowError();
 }

@@ -54,7 +54,8 @@ public:
     // Actions.
     // False when the store could not be written whole.
     virtual bool SaveSetupOptions() = 0;
-    // Starts the elevated copy; the shell's result (above 32 success, 5 refused).
+    // Starts the elevated copy; the shell's result (above 32 success, 5 refused). After a
+    // success the host watches the copy and reports through HandOverTaken or HandOverFailed.
     virtual int StartElevatedCopy() = 0;
     virtual void CloseRunningProduct() = 0;
     virtual void StartAdvertisement() = 0;
@@ -96,6 +97,13 @@ public:
     // and nothing while the button is disabled.
     void SystemClose();
 
+    // The elevated copy has started; this copy waits, its window answering, to learn whether
+    // the copy took over (then it ends) or could not (then it shows the error page). Meanwhile
+    // page requests and closing are ignored: the copy may take the step over at any moment.
+    bool awaiting_hand_over() const { return awaiting_hand_over_; }
+    void HandOverTaken();
+    void HandOverFailed();
+
     // The first page of a mode, -1 when the mode shows no page.
     static int FirstPageOf(int mode);
 
@@ -112,4 +120,5 @@ private:
     bool first_show_done_ = false;
     // The template's button starts enabled.
     bool close_enabled_ = true;
+    bool awaiting_hand_over_ = false;
 };

@@ -29,7 +29,20 @@ void RecordLogoPath(CUpdateInfo& info, const std::string& path) {
 
 }  // namespace
 
-std::string DataRoot() { return JoinPath(GetSpecialFolder(kFolderAppData), "Quindel\\Dravel"); }
+namespace {
+std::string& HandedOverDataRoot() {
+    static std::string folder;
+    return folder;
+}
+}  // namespace
+
+std::string DataRoot() {
+    if (!HandedOverDataRoot().empty()) return HandedOverDataRoot();
+    const std::string app_data = GetSpecialFolder(kFolderAppData);
+    return app_data.empty() ? std::string() : JoinPath(app_data, "Quindel\\Dravel");
+}
+
+void UseDataRoot(const std::string& folder) { HandedOverDataRoot() = folder; }
 
 std::string UpdateInfoPath(const std::string& product) {
     return DataRoot() + "\\" + product + "\\UpdateInfo.ini";

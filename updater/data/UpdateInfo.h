@@ -26,6 +26,9 @@ public:
 
 // "<roaming application data>\\Quindel\\Dravel".
 std::string DataRoot();
+// The elevated copy's data root, handed over by the copy that started it: that copy's user may
+// not be the one the elevated copy runs as. Checked by the caller (an existing local folder).
+void UseDataRoot(const std::string& folder);
 // "<DataRoot>\\<product>\\UpdateInfo.ini".
 std::string UpdateInfoPath(const std::string& product);
 // "<DataRoot>\\<product>\\UpdateImage_<version>.bmp"; "" for a version that would name another

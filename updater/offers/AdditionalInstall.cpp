@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "updater/data/ProductSettings.h"
+#include "updater/data/UpdateInfo.h"
 #include "updater/offers/FileDigest.h"
 #include "updater/offers/OptionXml.h"
 #include "updater/offers/SetupOptionIni.h"
@@ -234,15 +235,18 @@ UpdateLogOffer CAdditionalInstall::LogOffer() const {
 }
 
 std::string CAdditionalInstall::SetupFolder() const {
-    return JoinPath(GetSpecialFolder(26), std::string("Quindel\\Dravel\\") + FolderName());
+    return JoinPath(DataRoot(), FolderName());
 }
 
-bool CAdditionalInstall::DownloadSetup(IBindStatusCallback* progress) {
+bool CAdditionalInstall::DownloadSetup(IBindStatusCallback* progress, LockedSetupFile* held) {
+    if (held) held->Release();
     if (!IsSafeFileName(selected.ProductName)) return false;
     const std::string path = SetupFolder() + "\\" + selected.ProductName + ".exe";
     if (FileExists(path) && DigestMatches(FileMd5Hex(path), selected.SetupChecksum)) {
-        selected.SetupDownloadPath = path;
-        return true;
+        if (!held || held->Open(path)) {
+            selected.SetupDownloadPath = path;
+            return true;
+        }
     }
     DeleteFileA(path.c_str());
     if (selected.SetupURL.empty()) return false;
@@ -250,7 +254,15 @@ bool CAdditionalInstall::DownloadSetup(IBindStatusCallback* progress) {
     // An elevated copy downloads here too: a folder made a junction would take the setup
     // anywhere.
     if (!FolderChainIsPlain(GetSpecialFolder(kFolderAppData), SetupFolder())) return false;
-    if (!DownloadToFile(selected.SetupURL, path, progress)) {
+    if (held) {
+        HANDLE written = INVALID_HANDLE_VALUE;
+        if (!DownloadToHeldFile(selected.SetupURL, path, progress,
+                                reinterpret_cast<void**>(&written)) ||
+            !held->TakeWritten(written, path)) {
+            DeleteFileA(path.c_str());
+            return false;
+        }
+    } else if (!DownloadToFile(selected.SetupURL, path, progress)) {
         if (!KeepsPartialDownload()) DeleteFileA(path.c_str());
         return false;
     }
@@ -258,13 +270,15 @@ bool CAdditionalInstall::DownloadSetup(IBindStatusCallback* progress) {
     return true;
 }
 
-HANDLE CAdditionalInstall::StartCheckedSetup(const std::string& parameters, bool digest_required) {
+HANDLE CAdditionalInstall::StartCheckedSetup(const std::string& parameters, bool digest_required,
+                                             LockedSetupFile* held) {
     if (!loaded || selected.SetupDownloadPath.empty() || !FileExists(selected.SetupDownloadPath)) {
         return nullptr;
     }
     // The file stays locked against changes from the digest check until its process runs.
-    LockedSetupFile file;
-    if (!file.Open(selected.SetupDownloadPath)) return nullptr;
+    LockedSetupFile own;
+    LockedSetupFile& file = held && held->is_open() ? *held : own;
+    if (!file.is_open() && !file.Open(selected.SetupDownloadPath)) return nullptr;
     if ((digest_required || !selected.SetupChecksum.empty()) &&
         !DigestMatches(file.Digest(), selected.SetupChecksum)) {
         file.Release();
@@ -463,9 +477,11 @@ std::string CEndInstall::GetTitle() {
     return "";
 }
 
-bool CEndInstall::RunSetup(HWND owner) {
-    // An end offer (which may come from the advertisement page) without a digest runs unchecked.
-    HANDLE process = StartCheckedSetup(EndOfferParameters(parent_product), false);
+bool CEndInstall::RunSetup(HWND owner, LockedSetupFile* held) {
+    // An end offer (which may come from the advertisement page) without a digest runs unchecked:
+    // only holding it from its download to its start keeps it the file that was downloaded.
+    HANDLE process = StartCheckedSetup(EndOfferParameters(parent_product), false, held);
+    if (held) held->Release();
     if (!process) return false;
     if (process != INVALID_HANDLE_VALUE) {
         while (WaitForSingleObject(process, kWaitSliceMs) == WAIT_TIMEOUT) {
@@ -488,7 +504,8 @@ bool CEndInstall::InstallWithProgress(IBindStatusCallback* progress, HWND owner)
     if (!loaded) return false;
     install_result = 0;
     if (IsInstalled()) return false;
-    if (!DownloadSetup(progress) || !RunSetup(owner)) return false;
+    LockedSetupFile held;
+    if (!DownloadSetup(progress, &held) || !RunSetup(owner, &held)) return false;
     install_result = 1;
     return true;
 }

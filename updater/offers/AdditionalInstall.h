@@ -11,6 +11,7 @@
 #include "updater/offers/UpdateLogQuery.h"
 
 class SetupOptionIni;
+class LockedSetupFile;
 
 // One offered product.
 struct AdditionalInstallInfo {
@@ -69,7 +70,9 @@ public:
     UpdateLogOffer LogOffer() const;
     // Downloads the selected product's setup program into the offer's folder, or takes the file
     // already there when its digest matches. The progress callback may cancel.
-    bool DownloadSetup(IBindStatusCallback* progress = nullptr);
+    // With `held`, the file is kept open from the end of its download (or its digest check) to
+    // its start, so that nothing can swap it in between; it must then be run through the same.
+    bool DownloadSetup(IBindStatusCallback* progress = nullptr, LockedSetupFile* held = nullptr);
     // The offer's folder under the user's application data.
     std::string SetupFolder() const;
 
@@ -83,7 +86,9 @@ protected:
     // Checks the downloaded setup's digest (an empty one passes only when not required; a
     // mismatch deletes the file) and starts it hidden with the parameters. The process handle,
     // INVALID_HANDLE_VALUE when started without one, or null when nothing was started.
-    HANDLE StartCheckedSetup(const std::string& parameters, bool digest_required);
+    // A file `held` since its download is started as it is held, not opened again.
+    HANDLE StartCheckedSetup(const std::string& parameters, bool digest_required,
+                             LockedSetupFile* held = nullptr);
     virtual const char* FolderName() const = 0;
     // A partial download is removed at once (end offers) or left for the next digest check.
     virtual bool KeepsPartialDownload() const = 0;
@@ -138,7 +143,7 @@ public:
     bool SetEndOffer(const AdditionalInstallInfo& record, const std::string& product);
     // Starts the downloaded setup (checked when a digest is given) and waits for it; the setup
     // file is deleted afterwards. True when it could be started.
-    bool RunSetup(HWND owner);
+    bool RunSetup(HWND owner, LockedSetupFile* held = nullptr);
 
     std::vector<AdditionalInstallInfo> products;
 

@@ -76,6 +76,19 @@ bool LockedSetupFile::Open(const std::string& path) {
     return is_open();
 }
 
+bool LockedSetupFile::TakeWritten(HANDLE written, const std::string& path) {
+    Release();
+    if (written == INVALID_HANDLE_VALUE || !written) return false;
+    // A writer's handle cannot be shared with the process start; the file is open to others
+    // for the moment between the two handles, so the second must read what the first wrote.
+    const std::string digest = FileMd5Hex(written);
+    CloseHandle(written);
+    if (digest.empty() || !Open(path)) return false;
+    if (Digest() == digest) return true;
+    Release();
+    return false;
+}
+
 std::string LockedSetupFile::Digest() const { return FileMd5Hex(file_); }
 
 void LockedSetupFile::Release() {

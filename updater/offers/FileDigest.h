@@ -21,6 +21,10 @@ public:
     LockedSetupFile& operator=(const LockedSetupFile&) = delete;
 
     bool Open(const std::string& path);
+    // Takes over a file just written through `written` (open for reading and writing, shared
+    // for reading only): reads its digest there, closes it and holds the path again. False
+    // (nothing held) when the file changed in the moment between the two handles.
+    bool TakeWritten(HANDLE written, const std::string& path);
     bool is_open() const { return file_ != INVALID_HANDLE_VALUE; }
     std::string Digest() const;
     void Release();

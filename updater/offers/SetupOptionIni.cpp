@@ -2,12 +2,13 @@
 
 #include <windows.h>
 
+#include "updater/data/UpdateInfo.h"
 #include "updater/platform/Shell.h"
 
 std::string SetupOptionIniPath(const std::string& product) {
-    std::string app_data = GetSpecialFolder(kFolderAppData);
-    if (app_data.empty()) return std::string();
-    return JoinPath(app_data, "Quindel\\Dravel\\" + product + "\\SetupOption.ini");
+    const std::string root = DataRoot();
+    if (root.empty()) return std::string();
+    return JoinPath(root, product + "\\SetupOption.ini");
 }
 
 std::string SetupOptionIni::ReadText(const char* section, const char* key) const {

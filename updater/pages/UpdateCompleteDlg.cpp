@@ -63,6 +63,8 @@ void CUpdateCompleteDlg::NavigateTo(const std::string& address) {
         DebugTrace(("AD URL : " + address).c_str());
         DebugTrace(("AD Param : " + form).c_str());
     }
+    // Pages of the advertisement server's host stay in the view; nothing else does.
+    html_view_.set_home_address(address);
     if (html_view_.has_browser()) html_view_.Navigate(address, form, kAdPostHeaders, kAdNavigateFlags);
 }
 

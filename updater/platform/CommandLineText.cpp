@@ -6,9 +6,10 @@ namespace {
 
 const char* YesNo(int flag) { return flag ? "yes" : "no"; }
 
-// The text in double quotes so that the usual command-line rules give it back whole: a quote
-// inside is written \", and backslashes before a quote (or before the closing one) are doubled.
-// Plain text, without quotes or a backslash at the end, comes out as "text".
+}  // namespace
+
+// A quote inside is written \", and backslashes before a quote (or before the closing one) are
+// doubled. Plain text, without quotes or a backslash at the end, comes out as "text".
 std::string QuotedArgument(const std::string& text) {
     std::string quoted = "\"";
     size_t slashes = 0;
@@ -24,8 +25,6 @@ std::string QuotedArgument(const std::string& text) {
     quoted.append(slashes, '\\');
     return quoted + "\"";
 }
-
-}  // namespace
 
 std::string CommandLineOf(const std::string& path, const std::string& parameters) {
     const bool quoted = !path.empty() && path[0] == '"';
@@ -46,4 +45,10 @@ std::string EndOfferParameters(const std::string& parent_product) {
     // The name comes from Norvane's own command line and may hold a quote or end in a backslash;
     // put in as it stands, it would end the argument early and pass the rest as switches.
     return "/silent /addsetup /NOINSTDRAVEL /parentproduct=" + QuotedArgument(parent_product);
+}
+
+std::string AdminProgressParameters(const std::string& product, const std::string& data_folder,
+                                    unsigned long window) {
+    return "/adminprogress " + QuotedArgument(product) + " /data=" + QuotedArgument(data_folder) +
+           " /handover=" + std::to_string(window);
 }

@@ -15,3 +15,13 @@ std::string SetupParameterText(int page_handle, int desktop_icon, int start_menu
 // The end offer's setup parameters, naming the product that was updated: "/parentproduct=" with
 // the name in quotes, which split back into exactly that name.
 std::string EndOfferParameters(const std::string& parent_product);
+
+// The elevated copy's parameters: "/adminprogress", the product name, the folder of the first
+// copy's data ("/data=") and the window that learns whether the copy took over ("/handover=",
+// the handle in decimal). Name and folder quoted so that they split back exactly as given.
+std::string AdminProgressParameters(const std::string& product, const std::string& data_folder,
+                                    unsigned long window);
+
+// The text in double quotes by the command-line rules (inner quotes and the backslashes before
+// them escaped), so that it splits back into exactly that one argument.
+std::string QuotedArgument(const std::string& text);

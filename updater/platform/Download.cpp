@@ -352,6 +352,28 @@ bool DownloadToFile(const std::string& url, const std::string& path,
     return DownloadInto(url, path, progress);
 }
 
+bool DownloadToHeldFile(const std::string& url, const std::string& path,
+                        IBindStatusCallback* progress, void** file) {
+    *file = INVALID_HANDLE_VALUE;
+    if (!IsHttpUrl(url)) return false;
+    DeleteUrlCacheEntryA(url.c_str());
+    HANDLE held = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (held == INVALID_HANDLE_VALUE) return false;
+    bool complete = false;
+    {
+        FileTransfer transfer(url, held);
+        complete = transfer.Run(progress);
+    }
+    if (!complete) {
+        CloseHandle(held);
+        DeleteFileA(path.c_str());
+        return false;
+    }
+    *file = held;
+    return true;
+}
+
 bool DownloadReplacing(const std::string& url, const std::string& path) {
     if (url.empty() || path.empty()) return false;
     const std::string temporary = path + ".tmp";

@@ -22,6 +22,13 @@ std::string DownloadToTempFile(const std::string& file_name, const std::string& 
 bool DownloadToFile(const std::string& url, const std::string& path,
                     IBindStatusCallback* progress = nullptr);
 
+// DownloadToFile for a file that must not change before it is used: http and https only, the
+// file created for reading and writing and shared for reading alone, and on success left open,
+// its handle in `file` (the caller closes it), so that nobody else could write it meanwhile.
+// On failure nothing is left at the path and `file` is INVALID_HANDLE_VALUE.
+bool DownloadToHeldFile(const std::string& url, const std::string& path,
+                        IBindStatusCallback* progress, void** file);
+
 // Downloads to "<path>.tmp" and moves that over the path only when the download succeeded, so a
 // failure leaves the destination as it was.
 bool DownloadReplacing(const std::string& url, const std::string& path);

@@ -1,12 +1,14 @@
 #include "updater/platform/Launch.h"
 
 #include <shellapi.h>
+#include <shlwapi.h>
 
 #include <vector>
 
 #include "common/ScopedHandle.h"
 #include "updater/platform/BasicHelpers.h"
 #include "updater/platform/CommandLineText.h"
+#include "updater/platform/DebugTrace.h"
 
 namespace {
 
@@ -452,15 +454,100 @@ DWORD GetProcessIdOf(HANDLE process) {
     return id;
 }
 
+namespace {
+
+void TraceNotStarted(const std::string& command_line) {
+    if (!IsDebugTraceEnabled()) return;
+    const std::string line = "Not started, no token of the user's to start it with : " + command_line;
+    DebugTrace(line.c_str());
+}
+
+// The user's own token: the one the elevated token is linked to, else the desktop shell's.
+// Never the own token: an elevated token keeps the Administrators group and its privileges
+// whatever its integrity label says.
+HANDLE StartWithUserToken(const std::string& command_line) {
+    if (HANDLE process = StartWithLinkedToken(command_line)) return process;
+    if (HANDLE process = RunWithTokenOfProcess(ShellProcessId(), command_line)) return process;
+    TraceNotStarted(command_line);
+    return nullptr;
+}
+
+bool IsAbsoluteDrivePath(const std::string& path) {
+    return path.size() >= 4 && path[1] == ':' && path[2] == '\\';
+}
+
+}  // namespace
+
 HANDLE RunAsMediumIntegrity(const std::string& path) {
-    // An elevated token keeps the Administrators group and its privileges whatever its label
-    // says: the product gets the user's own, non-elevated token where there is one.
-    if (OwnTokenIsElevated()) {
-        const std::string command = CommandLineOf(path, "");
-        if (HANDLE process = StartWithLinkedToken(command)) return process;
-        if (HANDLE process = RunWithTokenOfProcess(ShellProcessId(), command)) return process;
-    }
+    if (OwnTokenIsElevated()) return StartWithUserToken(CommandLineOf(path, ""));
     return RunWithIntegrity(path, "", kMediumIntegritySid);
+}
+
+bool StartForUser(const std::string& path, const std::string& parameters) {
+    if (path.empty()) return false;
+    if (IsAbsoluteDrivePath(path) && !FileExists(path)) return false;
+    if (!IsVistaOrLater()) return RunProgram(path, parameters, false, false);
+    HANDLE process = OwnTokenIsElevated()
+                         ? StartWithUserToken(CommandLineOf(path, parameters))
+                         : RunWithIntegrity(path, parameters, kMediumIntegritySid);
+    if (!process) return false;
+    CloseHandle(process);
+    return true;
+}
+
+bool IsWebAddress(const std::string& url) {
+    return StrCmpNIA(url.c_str(), "http://", 7) == 0 || StrCmpNIA(url.c_str(), "https://", 8) == 0;
+}
+
+std::string BrowserCommandFor(const std::string& command_template, const std::string& url) {
+    if (command_template.empty() || url.empty()) return "";
+    for (char c : url) {
+        if (static_cast<unsigned char>(c) <= ' ' || c == '"' || c == 0x7F) return "";
+    }
+    // One pass over the template: the address itself may hold "%1" or "%L" (a percent escape).
+    std::string command;
+    bool placed = false;
+    for (size_t at = 0; at < command_template.size(); ++at) {
+        const char next = at + 1 < command_template.size() ? command_template[at + 1] : '\0';
+        if (command_template[at] == '%' && (next == '1' || next == 'l' || next == 'L')) {
+            command += url;
+            placed = true;
+            ++at;
+        } else {
+            command += command_template[at];
+        }
+    }
+    return placed ? command : command + " \"" + url + "\"";
+}
+
+bool OpenWebPageForUser(const std::string& url) {
+    if (!IsWebAddress(url)) return false;
+    if (!IsVistaOrLater() || !OwnTokenIsElevated()) {
+        SHELLEXECUTEINFOA info;
+        ZeroMemory(&info, sizeof(info));
+        info.cbSize = sizeof(info);
+        info.fMask = SEE_MASK_FLAG_NO_UI;
+        info.lpVerb = "open";
+        info.lpFile = url.c_str();
+        info.nShow = SW_SHOWNORMAL;
+        return ShellExecuteExA(&info) != FALSE;
+    }
+    // The shell would open the page with this process's token; the browser's own command can
+    // be started with the user's.
+    char command[2048] = {};
+    DWORD size = sizeof(command);
+    const char* scheme = StrCmpNIA(url.c_str(), "https://", 8) == 0 ? "https" : "http";
+    if (FAILED(AssocQueryStringA(ASSOCF_NOTRUNCATE, ASSOCSTR_COMMAND, scheme, "open", command,
+                                 &size))) {
+        TraceNotStarted(url);
+        return false;
+    }
+    const std::string line = BrowserCommandFor(command, url);
+    if (line.empty()) return false;
+    HANDLE process = StartWithUserToken(line);
+    if (!process) return false;
+    CloseHandle(process);
+    return true;
 }
 
 HANDLE RunAsLowIntegrity(const std::string& path, const std::string& parameters) {

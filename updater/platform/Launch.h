@@ -53,9 +53,30 @@ DWORD GetProcessIdOf(HANDLE process);
 // user's non-elevated token (the elevated token's linked token, else the desktop shell's), and
 // otherwise, as before Vista or without elevation, with a copy of the own token lowered to
 // medium integrity (S-1-16-8192).
+// From an elevated process it never falls back to a copy of the own token: null when no user
+// token can be had, so that nothing runs with the administrator's rights in the user's place.
 HANDLE RunAsMediumIntegrity(const std::string& path);
 HANDLE RunAsLowIntegrity(const std::string& path, const std::string& parameters);
 
 // Starts the command line with a primary copy of that process's token (null when the process,
 // its token or the start fails). RunAsMediumIntegrity uses it for the desktop shell's process.
 HANDLE RunWithTokenOfProcess(DWORD process_id, const std::string& command_line);
+
+// What an elevated copy starts for the user once the update is done (the product, the agent, the
+// cleaner): with the user's non-elevated token from an elevated process, lowered to medium
+// integrity from a non-elevated one on Vista and later, plainly through the shell before Vista.
+// An absolute drive path must exist. False when nothing was started; when the reason is that no
+// user token could be had, the debug trace says so.
+bool StartForUser(const std::string& path, const std::string& parameters);
+
+// Opens a web page in the user's browser the same way: only http and https addresses, and from
+// an elevated process only through the browser's own command with the user's token.
+bool OpenWebPageForUser(const std::string& url);
+
+// The browser's command line for an address: the association's "open" command with "%1" (or
+// "%L") replaced by the address, or the address appended in quotes when the command names none.
+// "" for an address that could break out of its argument (quotes, blanks, control characters).
+std::string BrowserCommandFor(const std::string& command_template, const std::string& url);
+
+// "http://" or "https://", in any case.
+bool IsWebAddress(const std::string& url);
