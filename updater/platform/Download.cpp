@@ -355,10 +355,12 @@ bool DownloadToFile(const std::string& url, const std::string& path,
 bool DownloadToHeldFile(const std::string& url, const std::string& path,
                         IBindStatusCallback* progress, void** file) {
     *file = INVALID_HANDLE_VALUE;
-    if (!IsHttpUrl(url)) return false;
+    if (!IsFetchableAddress(url)) {
+        Trace("Not fetched (not an http or https address) : %s", url.c_str());
+        return false;
+    }
     DeleteUrlCacheEntryA(url.c_str());
-    HANDLE held = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE held = CreateFreshFile(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ);
     if (held == INVALID_HANDLE_VALUE) return false;
     bool complete = false;
     {

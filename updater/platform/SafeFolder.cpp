@@ -183,7 +183,7 @@ bool FolderChainIsPlain(const std::string& root, const std::string& folder) {
     return true;
 }
 
-void* CreateFreshFile(const std::string& path) {
+void* CreateFreshFile(const std::string& path, unsigned long access, unsigned long share) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         // A link is left alone: not every system removes the link rather than its target.
@@ -195,8 +195,8 @@ void* CreateFreshFile(const std::string& path) {
         DeleteFileA(path.c_str());
     }
     // CREATE_NEW opens nothing that exists, a dangling link included.
-    return CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileA(path.c_str(), access, share, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
 }
 
 bool MoveOverWithoutLinks(const std::string& from, const std::string& to) {

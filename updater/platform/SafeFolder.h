@@ -50,8 +50,10 @@ bool FolderChainIsPlain(const std::string& root, const std::string& folder);
 
 // Creates the file new for writing: a plain file (or a hard link's name) already there is
 // removed first, a link or folder under the name makes it fail, and the creation fails rather
-// than open anything that appeared in between. INVALID_HANDLE_VALUE on failure.
-void* CreateFreshFile(const std::string& path);
+// than open anything that appeared in between. INVALID_HANDLE_VALUE on failure. `access` and
+// `share` are CreateFile's (default: write only, shared with nobody).
+void* CreateFreshFile(const std::string& path, unsigned long access = 0x40000000UL,
+                      unsigned long share = 0);
 
 // Moves `from` over `to` by renaming, never by copying, and only when `to` is not a link: a
 // rename replaces the name itself, so a link or hard link planted under it is not written
