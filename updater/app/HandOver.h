@@ -13,7 +13,7 @@
 // Posted to the first copy's window with the elevated copy's process id in wParam.
 UINT HandOverTakenMessage();
 
-// The exit code of an elevated copy that could not take over.
+// The exit code of an elevated copy, started for a hand-over, that could not take over.
 constexpr int kHandOverRefusedExit = 3;
 
 // Whether the folder may be the elevated copy's data root: its text passes

@@ -51,7 +51,9 @@ BOOL CNorvaneApp::InitInstance() {
         // wait for that mutex.
         const HandOverArguments hand_over = ReadHandOverArguments(__argc, __argv);
         if (!CheckHandOverInputs(hand_over, product_name) || !LoadLanguageModule()) {
-            hand_over_refused_ = true;
+            // A copy started by hand ends as every start-up failure does; one started for a
+            // hand-over says why in its exit code.
+            hand_over_refused_ = hand_over.given;
             return FALSE;
         }
         AnnounceTakeOver(hand_over);
