@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The Wine session of one test run: a fresh Wine prefix and an Xvfb display made for this run
 # only (never the user's own ~/.wine), started before the first test and stopped after the last.
-#   session.sh start DIR ARCH   creates DIR/prefix, starts Xvfb and a persistent wineserver,
-#                               writes DIR/env for wine-run.sh
+#   session.sh start DIR ARCH [DPI]
+#                               creates DIR/prefix, starts Xvfb and a persistent wineserver,
+#                               writes DIR/env for wine-run.sh; with DPI (96, 120, 144) the
+#                               prefix's screen has that many logical pixels per inch
 #   session.sh stop DIR         stops the wineserver and Xvfb
 set -euo pipefail
 cmd=$1 dir=$2
@@ -20,6 +22,7 @@ stop() {
 if [ "$cmd" = stop ]; then stop; exit 0; fi
 
 arch=${3:-x86_64}
+dpi=${4:-}
 stop
 rm -rf "$dir"
 mkdir -p "$dir"
@@ -38,6 +41,11 @@ done
 [ -n "$display" ] || { echo "no free X display" >&2; exit 1; }
 trap 'kill $xvfb_pid >/dev/null 2>&1 || true' ERR
 
+# Without Wine's own fonts the dialog font falls back to a wider one, and every layout differs
+# from what Windows users see.
+if ! ls /usr/share/wine/fonts/tahoma.ttf >/dev/null 2>&1; then
+  echo "warning: Wine's own fonts are missing (package fonts-wine); layouts will not be Windows'" >&2
+fi
 if [ "$arch" = i686 ]; then wine_bin=/usr/bin/wine; else wine_bin=/usr/lib/wine/wine64; fi
 prefix="$dir/prefix"
 export WINEPREFIX="$prefix" WINEDEBUG=-all DISPLAY=":$display"
@@ -48,6 +56,16 @@ wineserver -p </dev/null >/dev/null 2>&1
 WINEDLLOVERRIDES="mscoree=d;mshtml=d" "$wine_bin" wineboot -i >"$dir/wineboot.log" 2>&1 || true
 # A crashing test program must end, not wait behind a crash dialog.
 "$wine_bin" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+if [ -n "$dpi" ]; then
+  # Programs read the DPI when the prefix's server starts: set it in both places Wine looks, then
+  # start the server again.
+  "$wine_bin" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+  "$wine_bin" reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
+    /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  wineserver -p </dev/null >/dev/null 2>&1
+fi
 
 cat >"$dir/env" <<ENV
 export WINEPREFIX="$prefix"
@@ -56,4 +74,4 @@ export DISPLAY=":$display"
 export WINE_BIN="$wine_bin"
 export XVFB_PID=$xvfb_pid
 ENV
-echo "wine session ready: prefix $prefix, display :$display ($arch)"
+echo "wine session ready: prefix $prefix, display :$display ($arch${dpi:+, $dpi DPI})"
