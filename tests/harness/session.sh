@@ -41,11 +41,6 @@ done
 [ -n "$display" ] || { echo "no free X display" >&2; exit 1; }
 trap 'kill $xvfb_pid >/dev/null 2>&1 || true' ERR
 
-# Without Wine's own fonts the dialog font falls back to a wider one, and every layout differs
-# from what Windows users see.
-if ! ls /usr/share/wine/fonts/tahoma.ttf >/dev/null 2>&1; then
-  echo "warning: Wine's own fonts are missing (package fonts-wine); layouts will not be Windows'" >&2
-fi
 if [ "$arch" = i686 ]; then wine_bin=/usr/bin/wine; else wine_bin=/usr/lib/wine/wine64; fi
 prefix="$dir/prefix"
 export WINEPREFIX="$prefix" WINEDEBUG=-all DISPLAY=":$display"
@@ -54,6 +49,17 @@ mkdir -p "$prefix"
 wineserver -p </dev/null >/dev/null 2>&1
 # No Mono or Gecko download prompts while the prefix is made.
 WINEDLLOVERRIDES="mscoree=d;mshtml=d" "$wine_bin" wineboot -i >"$dir/wineboot.log" 2>&1 || true
+# The dialog font: "MS Shell Dlg" is Tahoma, which Wine finds only in the prefix's Fonts folder
+# (its own copy, from the package fonts-wine, is not searched). Without it the font falls back to
+# a wider one (base units 7 x 13 instead of Windows' 6 x 13) and no layout is what Windows users
+# see.
+wine_fonts=/usr/share/wine/fonts
+if [ -f "$wine_fonts/tahoma.ttf" ]; then
+  mkdir -p "$prefix/drive_c/windows/Fonts"
+  cp "$wine_fonts"/tahoma*.ttf "$prefix/drive_c/windows/Fonts/"
+else
+  echo "warning: Wine's own fonts are missing (package fonts-wine); layouts will not be Windows'" >&2
+fi
 # A crashing test program must end, not wait behind a crash dialog.
 "$wine_bin" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 if [ -n "$dpi" ]; then

@@ -285,9 +285,19 @@ TEST_F(ResourceViewerTest, UpdateWindowPlacesThePageAreaAndCloseButton) {
     ASSERT_NE(nullptr, window);
     windows_.push_back(window);
     EXPECT_EQ(0, GetWindowLongA(window, GWL_STYLE) & WS_CAPTION);
+    // What Norvane does: the window sized around its title strip and the page area (the
+    // template is within a pixel of it), the close button to the top right corner, pages at
+    // 1014's corner.
     RECT client;
+    const RECT placeholder = RectIn(window, GetDlgItem(window, IDC_PAGE_AREA));
+    RECT outer;
+    GetWindowRect(window, &outer);
     GetClientRect(window, &client);
-    // What Norvane does: the close button to the top right corner, pages at 1014's corner.
+    SetWindowPos(window, nullptr, 0, 0,
+                 outer.right - outer.left - client.right + placeholder.left + kPageWidth,
+                 outer.bottom - outer.top - client.bottom + placeholder.top + kPageHeight,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    GetClientRect(window, &client);
     HWND close = DressButton(window, IDC_CLOSE, IDB_CLOSE_NORMAL, 0, 0, false);
     ASSERT_NE(nullptr, close);
     RECT button = RectIn(window, close);

@@ -50,6 +50,7 @@ struct Tab {
 struct Report {
     std::vector<Measured> controls;
     std::vector<Tab> tabs;
+    std::string raw;  // as the probe wrote it
 };
 
 int Dpi() {
@@ -87,9 +88,11 @@ std::optional<Report> Probe(HWND window) {
     if (!text) return std::nullopt;
 
     Report report;
+    report.raw = *text;
     std::istringstream lines(*text);
     std::string line;
     while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
         const size_t first_tab = line.find('\t');
         const size_t last_tab = line.rfind('\t');
         if (first_tab == std::string::npos || last_tab == first_tab) continue;
@@ -122,7 +125,8 @@ bool IsClass(const Measured& m, const char* name) {
 
 // Controls that show their window text as text (not as a picture or a frame).
 bool ShowsText(const Measured& m) {
-    if (m.text.empty()) return false;
+    // The animation is a static whose text only names it.
+    if (m.text.empty() || m.id == IDC_RUNTIME_CHILD) return false;
     if (IsClass(m, "Static")) {
         const unsigned long type = m.style & SS_TYPEMASK;
         return type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT || type == SS_SIMPLE ||
@@ -241,10 +245,14 @@ protected:
         const std::optional<Report> report = Probe(window);
         ASSERT_TRUE(report.has_value()) << where << ": the probe did not answer";
         ASSERT_FALSE(report->controls.empty()) << where;
-        for (const std::string& fault : Faults(*report)) {
+        const std::string name = "layout_" + std::to_string(dpi) + "_" + where;
+        const std::vector<std::string> faults = Faults(*report);
+        for (const std::string& fault : faults) {
             if (seen.insert(fault).second) ADD_FAILURE() << where << " at " << dpi << " DPI: " << fault;
         }
-        SaveWindowScreenshot(window, "layout_" + std::to_string(dpi) + "_" + where + ".png");
+        // What was measured, for whoever has to mend a fault.
+        if (!faults.empty()) WriteTextFile(Join(ArtifactDir(), name + ".txt"), report->raw);
+        SaveWindowScreenshot(window, name + ".png");
     }
 
     const int dpi = Dpi();
