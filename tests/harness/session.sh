@@ -48,6 +48,17 @@ boot() {  # makes the prefix; leaves no server running
   # from then on every start of the RPC service (COM, the browser control) waits out a time-out.
   # No Mono or Gecko download prompts while the prefix is made.
   WINEDLLOVERRIDES="mscoree=d;mshtml=d" DISPLAY= "$wine_bin" wineboot -i >"$dir/wineboot.log" 2>&1 || true
+  # The dialog font: "MS Shell Dlg" is Tahoma, which Wine finds only in the prefix's Fonts
+  # folder (its own copy, from the package fonts-wine, is not searched). Without it the font
+  # falls back to a wider one (base units 7 x 13 instead of Windows' 6 x 13) and no layout is
+  # what Windows users see.
+  local wine_fonts=/usr/share/wine/fonts
+  if [ -f "$wine_fonts/tahoma.ttf" ]; then
+    mkdir -p "$prefix/drive_c/windows/Fonts"
+    cp "$wine_fonts"/tahoma*.ttf "$prefix/drive_c/windows/Fonts/"
+  else
+    echo "warning: Wine's own fonts are missing (package fonts-wine); layouts will not be Windows'" >&2
+  fi
   # A crashing test program must end, not wait behind a crash dialog.
   "$wine_bin" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   wineserver -w
@@ -119,4 +130,4 @@ case "$rpcss" in
      stop
      exit 1 ;;
 esac
-echo "wine session ready: prefix $prefix, display :$display ($arch)"
+echo "wine session ready: prefix $prefix, display :$display ($arch${OSTREY_LOGPIXELS:+, $OSTREY_LOGPIXELS DPI})"

@@ -156,9 +156,9 @@ TEST_F(LanguageModuleTest, PagesAreBorderlessChildrenOfThePageSize) {
         EXPECT_FALSE(t.style & (WS_POPUP | WS_CAPTION | WS_BORDER | WS_THICKFRAME | DS_MODALFRAME));
         EXPECT_FALSE(t.ex_style & (WS_EX_CLIENTEDGE | WS_EX_STATICEDGE | WS_EX_WINDOWEDGE | WS_EX_DLGMODALFRAME));
         if (need.id == IDD_PRODUCT_OPTION_PANEL) continue;  // sized by the description page
-        // 237 x 176 units of the page font are 415 x 286 pixels under Wine (see the viewer test,
-        // which measures the real windows).
-        EXPECT_EQ(237, t.cx);
+        // 276 x 176 units of the 8 point dialog font (base units 6 x 13) fill the 415 x 286
+        // pixel page area to a pixel (see the viewer test, which measures the real windows).
+        EXPECT_EQ(276, t.cx);
         EXPECT_EQ(176, t.cy);
         for (const auto& c : t.controls) {
             EXPECT_TRUE(c.x >= 0 && c.y >= 0 && c.x + c.cx <= t.cx && c.y + c.cy <= t.cy)
@@ -176,7 +176,7 @@ TEST_F(LanguageModuleTest, UpdateWindowIsABorderlessPopupAndEndOfferDialogIsModa
     const DialogControl* area = window.Find(IDC_PAGE_AREA);
     ASSERT_NE(nullptr, area);
     // The page area must fit inside the window below the title strip.
-    EXPECT_LE(area->x + 237, window.cx);
+    EXPECT_LE(area->x + 276, window.cx);
     EXPECT_LE(area->y + 176, window.cy);
     EXPECT_FALSE(area->style & WS_VISIBLE) << "the placeholder would show through";
 

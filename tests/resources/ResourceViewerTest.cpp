@@ -225,7 +225,9 @@ protected:
         if (!page) return nullptr;
         RECT client;
         GetClientRect(page, &client);
-        EXPECT_EQ(kPageWidth, client.right) << "template " << id << " width in pixels";
+        // A whole number of dialog units cannot make 415 pixels with base units of 6: the
+        // template comes within a pixel, and the window sizes every page to the area itself.
+        EXPECT_NEAR(kPageWidth, client.right, 1) << "template " << id << " width in pixels";
         EXPECT_EQ(kPageHeight, client.bottom) << "template " << id << " height in pixels";
         MoveWindow(page, 0, 0, kPageWidth, kPageHeight, TRUE);
         ShowWindow(page, SW_SHOW);
@@ -283,9 +285,19 @@ TEST_F(ResourceViewerTest, UpdateWindowPlacesThePageAreaAndCloseButton) {
     ASSERT_NE(nullptr, window);
     windows_.push_back(window);
     EXPECT_EQ(0, GetWindowLongA(window, GWL_STYLE) & WS_CAPTION);
+    // What Norvane does: the window sized around its title strip and the page area (the
+    // template is within a pixel of it), the close button to the top right corner, pages at
+    // 1014's corner.
     RECT client;
+    const RECT placeholder = RectIn(window, GetDlgItem(window, IDC_PAGE_AREA));
+    RECT outer;
+    GetWindowRect(window, &outer);
     GetClientRect(window, &client);
-    // What Norvane does: the close button to the top right corner, pages at 1014's corner.
+    SetWindowPos(window, nullptr, 0, 0,
+                 outer.right - outer.left - client.right + placeholder.left + kPageWidth,
+                 outer.bottom - outer.top - client.bottom + placeholder.top + kPageHeight,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    GetClientRect(window, &client);
     HWND close = DressButton(window, IDC_CLOSE, IDB_CLOSE_NORMAL, 0, 0, false);
     ASSERT_NE(nullptr, close);
     RECT button = RectIn(window, close);

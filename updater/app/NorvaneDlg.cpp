@@ -10,6 +10,8 @@
 #include "updater/framework/KeyboardFocus.h"
 #include "updater/framework/WinApp.h"
 #include "updater/offers/UpdateLogQuery.h"
+#include "updater/pages/PageLayout.h"
+#include "updater/pages/Placement.h"
 #include "updater/pages/SetupMessages.h"
 #include "updater/platform/BasicHelpers.h"
 #include "updater/platform/CommandLineText.h"
@@ -20,9 +22,6 @@
 
 namespace {
 
-// Size of every page, placed at the top-left corner of the page-area placeholder.
-constexpr int kPageWidth = 415;
-constexpr int kPageHeight = 286;
 // The agent waits this many days before it tells the user about an update again.
 constexpr int kNoticePauseDays = 7;
 constexpr int kToolbarOptionAntiPhishing = 1;
@@ -75,6 +74,7 @@ bool CNorvaneDlg::OnInitDialog() {
             return true;
         }
     }
+    FitToPageArea();
     ApplyRoundedOutline();
     PlaceCloseButton();
     BuildPages();
@@ -88,6 +88,31 @@ void CNorvaneDlg::PrepareInBackground() {
     if (setup_options_.medium.loaded) setup_options_.medium.DownloadSetup();
     setup_options_.option.DownloadEula();
     setup_options_.SaveToSetupOptionIni(product);
+}
+
+void CNorvaneDlg::FitToPageArea() {
+    HWND placeholder = Item(IDC_PAGE_AREA);
+    if (!placeholder) return;
+    RECT area;
+    GetWindowRect(placeholder, &area);
+    MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&area), 2);
+    // The placeholder has the pages' template size in the same font, so it tells what the pages
+    // need on this machine.
+    const pagelayout::Size page = pagelayout::PageArea(
+        ScreenDpi(), pagelayout::Size{area.right - area.left, area.bottom - area.top});
+    SetWindowPos(placeholder, nullptr, 0, 0, page.width, page.height,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    // The window holds its title strip and the page area, nothing more.
+    RECT client, window;
+    GetClientRect(hwnd(), &client);
+    GetWindowRect(hwnd(), &window);
+    const int frame_width = (window.right - window.left) - client.right;
+    const int frame_height = (window.bottom - window.top) - client.bottom;
+    SetWindowPos(hwnd(), nullptr, 0, 0, area.left + page.width + frame_width,
+                 area.top + page.height + frame_height,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    CentreOnWorkArea(hwnd());
 }
 
 void CNorvaneDlg::ApplyRoundedOutline() {
@@ -154,7 +179,8 @@ bool CNorvaneDlg::BuildPages() {
         MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&area), 2);
     }
     for (CDialog* page : pages_) {
-        SetWindowPos(page->hwnd(), nullptr, area.left, area.top, kPageWidth, kPageHeight,
+        SetWindowPos(page->hwnd(), nullptr, area.left, area.top, area.right - area.left,
+                     area.bottom - area.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
         InvalidateRect(page->hwnd(), nullptr, TRUE);
     }
@@ -286,19 +312,20 @@ int CNorvaneDlg::AskLicencePage() {
 }
 
 bool CNorvaneDlg::AskToCloseRunningProduct() {
-    return MessageBoxA(hwnd(), FormatResString(IDS_PRODUCT_RUNNING, update_info_.LocalName).c_str(),
-                       ResString(IDS_PRODUCT_RUNNING_CAP).c_str(),
-                       MB_OKCANCEL | MB_ICONINFORMATION) == IDOK;
+    return OwnedMessageBox(hwnd(),
+                           FormatResString(IDS_PRODUCT_RUNNING, update_info_.LocalName).c_str(),
+                           ResString(IDS_PRODUCT_RUNNING_CAP).c_str(),
+                           MB_OKCANCEL | MB_ICONINFORMATION) == IDOK;
 }
 
 bool CNorvaneDlg::ConfirmCancel() {
-    return MessageBoxA(hwnd(), ResString(IDS_CANCEL_CONFIRM).c_str(), WindowTitle().c_str(),
-                       MB_YESNO | MB_ICONQUESTION) == IDYES;
+    return OwnedMessageBox(hwnd(), ResString(IDS_CANCEL_CONFIRM).c_str(), WindowTitle().c_str(),
+                           MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 void CNorvaneDlg::ReportElevationRefused() {
-    MessageBoxA(hwnd(), ResString(IDS_ELEVATION_REFUSED).c_str(), WindowTitle().c_str(),
-                MB_OK | MB_ICONERROR);
+    OwnedMessageBox(hwnd(), ResString(IDS_ELEVATION_REFUSED).c_str(), WindowTitle().c_str(),
+                    MB_OK | MB_ICONERROR);
 }
 
 bool CNorvaneDlg::SaveSetupOptions() {

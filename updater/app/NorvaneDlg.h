@@ -48,6 +48,9 @@ private:
     // "/bgprepare": update information, logo, option file, the middle offer's setup and the
     // licence text, all saved for the instance that shows the update.
     void PrepareInBackground();
+    // Sizes the page area for this screen's DPI and font, the window around it, and centres the
+    // window on its monitor's work area.
+    void FitToPageArea();
     void ApplyRoundedOutline();
     void PlaceCloseButton();
     bool BuildPages();

@@ -139,6 +139,11 @@ LRESULT CExStatic::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
         InvalidateRect(hwnd(), nullptr, FALSE);
         return result;
     }
+    case WM_GETFONT:
+        // The font the label draws with, not the one the dialog gave the static: whoever sizes
+        // or measures the label needs the heading font.
+        if (font_) return reinterpret_cast<LRESULT>(font_);
+        return Default(msg, wparam, lparam);
     case WM_SIZE: {
         const LRESULT result = Default(msg, wparam, lparam);
         InvalidateRect(hwnd(), nullptr, TRUE);

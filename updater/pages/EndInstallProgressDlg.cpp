@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "resources/ResourceIds.h"
+#include "updater/pages/Placement.h"
 #include "updater/offers/AdditionalInstall.h"
 #include "updater/pages/UpdatePage.h"
 
@@ -43,6 +44,9 @@ bool CEndInstallProgressDlg::OnInitDialog() {
     if (end_offer_) {
         caption_text_ = FormatResString(IDS_END_OFFER_CAPTION, end_offer_->selected.ProductLocalName);
     }
+    // Its owner is the completion page; the box belongs over the update window, wherever that
+    // has been dragged, not in the middle of the screen.
+    if (HWND owner = GetParent(hwnd())) CentreOnOwner(hwnd(), owner);
     return CDialog::OnInitDialog();
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "resources/ResourceIds.h"
+#include "updater/pages/Placement.h"
 #include "updater/offers/AdditionalOption.h"
 #include "updater/platform/AddressRules.h"
 #include "updater/platform/ExternalFile.h"
@@ -60,9 +61,9 @@ bool CLicenseAgreementDlg::IsAccepted() const {
 }
 
 bool CLicenseAgreementDlg::AskAcceptance() {
-    if (MessageBoxA(hwnd(), ResString(IDS_LICENSE_QUESTION).c_str(),
-                    ResString(IDS_LICENSE_QUESTION_CAP).c_str(),
-                    MB_YESNO | MB_ICONQUESTION) != IDYES) {
+    if (OwnedMessageBox(hwnd(), ResString(IDS_LICENSE_QUESTION).c_str(),
+                        ResString(IDS_LICENSE_QUESTION_CAP).c_str(),
+                        MB_YESNO | MB_ICONQUESTION) != IDYES) {
         return false;
     }
     CheckDlgButton(hwnd(), IDC_LICENSE_ACCEPT, BST_CHECKED);

@@ -2,6 +2,7 @@
 
 
 #include "resources/ResourceIds.h"
+#include "updater/pages/Placement.h"
 #include "updater/offers/ProductOption.h"
 
 namespace {
@@ -146,8 +147,8 @@ void CUpdateDescDlg::OnOK() {
         }
         const std::string question = product_options_->GetOptionText3(kOptionOne);
         if (option_checked_ == 0 && !question.empty() &&
-            MessageBoxA(hwnd(), question.c_str(), ResString(IDS_OPTION_QUESTION_CAP).c_str(),
-                        MB_YESNO | MB_ICONEXCLAMATION) == IDYES) {
+            OwnedMessageBox(hwnd(), question.c_str(), ResString(IDS_OPTION_QUESTION_CAP).c_str(),
+                            MB_YESNO | MB_ICONEXCLAMATION) == IDYES) {
             option_checked_ = 1;
         }
         product_options_->SetOptionState(kOptionOne, option_checked_ ? 1 : 0);

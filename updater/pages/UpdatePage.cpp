@@ -4,6 +4,8 @@
 #include <string>
 
 #include "resources/ResourceIds.h"
+#include "updater/pages/PageLayout.h"
+#include "updater/pages/Placement.h"
 #include "updater/platform/ResourceModule.h"
 #include "updater/controls/ExStatic.h"
 #include "updater/controls/ImageButton.h"
@@ -31,8 +33,10 @@ bool CUpdatePage::OnMessage(UINT msg, WPARAM wparam, LPARAM, LRESULT& result) {
 }
 
 void CUpdatePage::SetHeadingStyle(CExStatic& label) {
-    label.SetTextFont(ResString(IDS_HEADING_FONT_FACE),
-                      atoi(ResString(IDS_HEADING_FONT_HEIGHT).c_str()), FW_BOLD, false, false);
+    // The module gives the height in pixels for 96 DPI; the rest of the page grows with the DPI.
+    const int height = pagelayout::ScaleForDpi(atoi(ResString(IDS_HEADING_FONT_HEIGHT).c_str()),
+                                               ScreenDpi());
+    label.SetTextFont(ResString(IDS_HEADING_FONT_FACE), height, FW_BOLD, false, false);
     label.SetPageBackground();
 }
 
