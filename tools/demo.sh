@@ -50,9 +50,10 @@ cp build/test/doubles/offer_setup.exe "$demo/www/notely_setup.exe"
 printf '<html><head><!--86435486-A14F-4f74-B4AC-444F6968BA1B--></head><body>Ostrey</body></html>' \
   >"$demo/www/show/dravel_end_addin.aspx"
 printf '{\\rtf1 Ostrey licence, revision 3}' >"$demo/www/eula.rtf"
-# The product's logo: a real picture, as the add-on server hands out.
-convert -size 64x64 gradient:'#1f5fa8-#7fb3e6' -fill white -draw 'roundrectangle 14,14 50,50 6,6' \
-  -fill '#1f5fa8' -draw 'rectangle 24,22 40,28' -draw 'rectangle 24,22 30,44' -draw 'rectangle 24,32 37,37' \
+# The product's logo: a real picture of the size the description page leaves for it (shown
+# unscaled), as the add-on server hands it out.
+convert -size 40x40 gradient:'#1f5fa8-#7fb3e6' -fill white -draw 'roundrectangle 8,8 32,32 4,4' \
+  -fill '#1f5fa8' -draw 'rectangle 15,13 26,17' -draw 'rectangle 15,13 19,28' -draw 'rectangle 15,20 24,23' \
   -type truecolor "bmp3:$demo/www/fennick_logo.bmp"
 md5=$(md5sum "$demo/www/scanly_setup.exe" | cut -d' ' -f1)
 "$WINE_BIN" "$(winpath "$root/build/test/doubles/vendor_server.exe")" "$(winpath "$demo/www")" \
