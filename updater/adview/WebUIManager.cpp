@@ -424,7 +424,7 @@ STDMETHODIMP WebUIManager::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* par
             // No window of the control's own: a web address goes to the user's browser.
             SetCancel(&arguments[3]);
             const std::string url = TextOf(&arguments[0]);
-            if (IsWebAddress(url)) OpenWebPageForUser(url);
+            OpenWebPageForUser(url);
         } else if (id == DISPID_NEWWINDOW2 && parameters->cArgs >= 2) {
             // Older controls name no address: the window is simply not opened.
             SetCancel(&arguments[0]);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/ScopedHandle.h"
+#include "updater/platform/AddressRules.h"
 #include "updater/platform/BasicHelpers.h"
 #include "updater/platform/CommandLineText.h"
 #include "updater/platform/DebugTrace.h"
@@ -478,25 +479,25 @@ bool IsAbsoluteDrivePath(const std::string& path) {
 
 }  // namespace
 
-HANDLE RunAsMediumIntegrity(const std::string& path) {
-    if (OwnTokenIsElevated()) return StartWithUserToken(CommandLineOf(path, ""));
-    return RunWithIntegrity(path, "", kMediumIntegritySid);
+namespace {
+
+HANDLE StartWithUserRights(const std::string& path, const std::string& parameters) {
+    if (OwnTokenIsElevated()) return StartWithUserToken(CommandLineOf(path, parameters));
+    return RunWithIntegrity(path, parameters, kMediumIntegritySid);
 }
+
+}  // namespace
+
+HANDLE RunAsMediumIntegrity(const std::string& path) { return StartWithUserRights(path, ""); }
 
 bool StartForUser(const std::string& path, const std::string& parameters) {
     if (path.empty()) return false;
     if (IsAbsoluteDrivePath(path) && !FileExists(path)) return false;
     if (!IsVistaOrLater()) return RunProgram(path, parameters, false, false);
-    HANDLE process = OwnTokenIsElevated()
-                         ? StartWithUserToken(CommandLineOf(path, parameters))
-                         : RunWithIntegrity(path, parameters, kMediumIntegritySid);
+    HANDLE process = StartWithUserRights(path, parameters);
     if (!process) return false;
     CloseHandle(process);
     return true;
-}
-
-bool IsWebAddress(const std::string& url) {
-    return StrCmpNIA(url.c_str(), "http://", 7) == 0 || StrCmpNIA(url.c_str(), "https://", 8) == 0;
 }
 
 std::string BrowserCommandFor(const std::string& command_template, const std::string& url) {
@@ -521,7 +522,7 @@ std::string BrowserCommandFor(const std::string& command_template, const std::st
 }
 
 bool OpenWebPageForUser(const std::string& url) {
-    if (!IsWebAddress(url)) return false;
+    if (!IsFetchableAddress(url)) return false;
     if (!IsVistaOrLater() || !OwnTokenIsElevated()) {
         SHELLEXECUTEINFOA info;
         ZeroMemory(&info, sizeof(info));

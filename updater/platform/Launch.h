@@ -78,5 +78,3 @@ bool OpenWebPageForUser(const std::string& url);
 // "" for an address that could break out of its argument (quotes, blanks, control characters).
 std::string BrowserCommandFor(const std::string& command_template, const std::string& url);
 
-// "http://" or "https://", in any case.
-bool IsWebAddress(const std::string& url);
