@@ -33,21 +33,30 @@ bool CUpdateCompleteDlg::SetUp(HWND parent, CUpdateInfo* update_info, CEndInstal
         finish_button_.LoadButtonBitmaps(IDB_COMPLETE_NORMAL, IDB_COMPLETE_PRESSED,
                                          IDB_COMPLETE_HOVER, 0);
     }
-    RECT area = {};
     if (HWND placeholder = Item(IDC_AD_PLACEHOLDER)) {
-        GetWindowRect(placeholder, &area);
-        MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&area), 2);
+        GetWindowRect(placeholder, &ad_area_);
+        MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&ad_area_), 2);
     }
+    return true;
+}
+
+bool CUpdateCompleteDlg::EnsureView() {
+    // The browser control costs a large share of the start-up and only this page shows it: it
+    // is made when the first advertisement page is asked for, once, whatever the outcome.
+    if (view_tried_) return html_view_.has_browser();
+    view_tried_ = true;
+    if (!hwnd()) return false;
     // Without the view the page works as before, only without an advertisement.
     const RECT empty = {0, 0, 0, 0};
     if (html_view_.Create(hwnd(), IDC_RUNTIME_CHILD, empty)) {
         html_view_.set_callback(this);
-        SetWindowPos(html_view_.hwnd(), nullptr, area.left, area.top, area.right - area.left,
-                     area.bottom - area.top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
-    } else {
-        html_view_.Destroy();
+        SetWindowPos(html_view_.hwnd(), nullptr, ad_area_.left, ad_area_.top,
+                     ad_area_.right - ad_area_.left, ad_area_.bottom - ad_area_.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
+        return true;
     }
-    return true;
+    html_view_.Destroy();
+    return false;
 }
 
 void CUpdateCompleteDlg::Refresh(CUpdateInfo* update_info, CEndInstall* end_offer,
@@ -65,7 +74,7 @@ void CUpdateCompleteDlg::NavigateTo(const std::string& address) {
     }
     // Pages of the advertisement server's host stay in the view; nothing else does.
     html_view_.set_home_address(address);
-    if (html_view_.has_browser()) html_view_.Navigate(address, form, kAdPostHeaders, kAdNavigateFlags);
+    if (EnsureView()) html_view_.Navigate(address, form, kAdPostHeaders, kAdNavigateFlags);
 }
 
 void CUpdateCompleteDlg::RequestAddinAd() { NavigateTo(AddinAdAddress()); }

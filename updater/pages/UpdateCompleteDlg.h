@@ -24,7 +24,8 @@ public:
     CUpdateCompleteDlg();
     ~CUpdateCompleteDlg() override;
 
-    // Creates the page (the first time), its button and its hidden advertisement view.
+    // Creates the page (the first time) and its button; the hidden advertisement view follows
+    // with the first advertisement page asked for.
     bool SetUp(HWND parent, CUpdateInfo* update_info, CEndInstall* end_offer,
                const ProductSettings& ad_product);
     // Takes fresh inputs only.
@@ -51,6 +52,8 @@ private:
     void PlaceFinishButton();
     void KeepBottomBarDown(int height);
     void NavigateTo(const std::string& address);
+    // Creates the hidden view over the placeholder on the first call; true when it has a browser.
+    bool EnsureView();
     void Finish();
 
     CUpdateInfo* update_info_ = nullptr;
@@ -59,6 +62,8 @@ private:
     CAdParams ad_params_;
     AdViewModel ad_model_;
     WebUIManager html_view_;
+    bool view_tried_ = false;
+    RECT ad_area_ = {0, 0, 0, 0};
     int page_shown_ = 0;
     bool finishing_ = false;
     std::string complete_text_;
