@@ -31,6 +31,8 @@ constexpr int kToolbarOptionCleaner = 2;
 constexpr UINT_PTR kHandOverTimer = 0x4E48;
 constexpr UINT kHandOverPollMs = 200;
 constexpr DWORD kHandOverPatienceMs = 60000;
+// Posted by the window to itself: make the pages the first one did not need.
+constexpr UINT kMsgBuildPages = WM_USER + 1010;
 
 std::string WindowTitle() {
     char title[256];
@@ -55,8 +57,6 @@ CNorvaneDlg::~CNorvaneDlg() {
 bool CNorvaneDlg::OnInitDialog() {
     SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
     SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
-    // The licence and option pages show rich text.
-    if (!GetModuleHandleA("RICHED20.DLL")) LoadLibraryA("RICHED20.DLL");
     SetWindowTextA(hwnd(), WindowTitle().c_str());
     setup_options_.product_option.BuildProductOptions(product_settings_.product_name);
 
@@ -77,7 +77,9 @@ bool CNorvaneDlg::OnInitDialog() {
     FitToPageArea();
     ApplyRoundedOutline();
     PlaceCloseButton();
-    BuildPages();
+    // Only what the first page needs comes before the window shows; the other pages follow as
+    // soon as it has been painted (kMsgBuildPages, posted with the first show).
+    BuildPages(PagesNeededFirst(mode_));
     return true;
 }
 
@@ -139,52 +141,79 @@ void CNorvaneDlg::PlaceCloseButton() {
     if (!name.empty()) SetWindowTextA(button, name.c_str());
 }
 
-bool CNorvaneDlg::BuildPages() {
+int CNorvaneDlg::PagesNeededFirst(int mode) {
+    const int first = PageFlow::FirstPageOf(mode);
+    // The progress step starts the completion page's advertisement as it is entered: a mode
+    // that starts there needs every page at once.
+    if (first < 0 || first >= kProgressPage) return kPageCount;
+    return first + 1;
+}
+
+bool CNorvaneDlg::BuildPages(int count) {
     const std::string& product = product_settings_.product_name;
     HWND window = hwnd();
-    loading_page_.SetInputs(product, &setup_options_);
-    description_page_.SetInputs(&update_info_, &setup_options_.product_option);
-    license_page_.SetLicense(&setup_options_.option);
-    already_current_page_.SetUpdateInfo(update_info_);
+    if (pages_.empty()) {
+        loading_page_.SetInputs(product, &setup_options_);
+        description_page_.SetInputs(&update_info_, &setup_options_.product_option);
+        license_page_.SetLicense(&setup_options_.option);
+        already_current_page_.SetUpdateInfo(update_info_);
+    }
+    // The licence and option pages show rich text.
+    if (count > kOptionPage && !GetModuleHandleA("RICHED20.DLL")) LoadLibraryA("RICHED20.DLL");
 
-    // A page that cannot be created ends the list there, so that every index keeps its page.
-    const bool created[kPageCount] = {
-        loading_page_.Create(window),
-        description_page_.Create(window),
-        option_page_.SetUp(window, update_info_, &setup_options_.medium,
-                           &setup_options_.start_page, &setup_options_.setup_options,
-                           &setup_options_.product_option),
-        license_page_.Create(window),
-        progress_page_.SetUp(window, &setup_options_.start_page, &setup_options_.medium,
-                             update_info_.DownloadedPath, &setup_options_.setup_options),
-        complete_page_.SetUp(window, &update_info_, &setup_options_.end, product_settings_),
-        already_current_page_.Create(window),
-        error_page_.Create(window),
-    };
     CDialog* pages[kPageCount] = {&loading_page_, &description_page_, &option_page_,
                                   &license_page_, &progress_page_, &complete_page_,
                                   &already_current_page_, &error_page_};
-    pages_.clear();
-    for (int index = 0; index < kPageCount && created[index]; ++index) {
-        pages_.push_back(pages[index]);
-    }
-    description_page_.SetUpBitmaps();
-    license_page_.SetUpBitmaps();
-    already_current_page_.SetUpBitmaps();
-    error_page_.SetUpBitmaps();
-
     RECT area = {};
     if (HWND placeholder = Item(IDC_PAGE_AREA)) {
         GetWindowRect(placeholder, &area);
         MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&area), 2);
     }
-    for (CDialog* page : pages_) {
+    // A page that cannot be created ends the list there, so that every index keeps its page;
+    // the pages after it are not tried again.
+    if (pages_.size() < static_cast<size_t>(built_until_)) return false;
+    for (int index = built_until_; index < count && index < kPageCount; ++index) {
+        built_until_ = index + 1;
+        if (!CreatePage(index, window)) return false;
+        CDialog* page = pages[index];
+        pages_.push_back(page);
         SetWindowPos(page->hwnd(), nullptr, area.left, area.top, area.right - area.left,
-                     area.bottom - area.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+                     area.bottom - area.top, SWP_NOZORDER | SWP_NOACTIVATE);
         InvalidateRect(page->hwnd(), nullptr, TRUE);
     }
-    return static_cast<int>(pages_.size()) == kPageCount;
+    return static_cast<int>(pages_.size()) >= count;
+}
+
+bool CNorvaneDlg::CreatePage(int index, HWND window) {
+    switch (index) {
+    case kLoadingPage: return loading_page_.Create(window);
+    case kDescriptionPage:
+        if (!description_page_.Create(window)) return false;
+        description_page_.SetUpBitmaps();
+        return true;
+    case kOptionPage:
+        return option_page_.SetUp(window, update_info_, &setup_options_.medium,
+                                  &setup_options_.start_page, &setup_options_.setup_options,
+                                  &setup_options_.product_option);
+    case kLicensePage:
+        if (!license_page_.Create(window)) return false;
+        license_page_.SetUpBitmaps();
+        return true;
+    case kProgressPage:
+        return progress_page_.SetUp(window, &setup_options_.start_page, &setup_options_.medium,
+                                    update_info_.DownloadedPath, &setup_options_.setup_options);
+    case kCompletePage:
+        return complete_page_.SetUp(window, &update_info_, &setup_options_.end, product_settings_);
+    case kAlreadyCurrentPage:
+        if (!already_current_page_.Create(window)) return false;
+        already_current_page_.SetUpBitmaps();
+        return true;
+    case kErrorPage:
+        if (!error_page_.Create(window)) return false;
+        error_page_.SetUpBitmaps();
+        return true;
+    default: return false;
+    }
 }
 
 CDialog* CNorvaneDlg::Page(int index) const {
@@ -202,6 +231,12 @@ bool CNorvaneDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& res
         return true;
     }
     if (msg == WM_TIMER && wparam == kHandOverTimer) return OnHandOverTimer();
+    if (msg == kMsgBuildPages) {
+        // The first page is on the screen before the others are made, whatever else is queued.
+        RedrawWindow(hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        BuildPages(kPageCount);
+        return true;
+    }
     if (IsSetupMessage(msg)) {
         // The setup program may know the window rather than the page: pass its reports on.
         if (progress_page_.hwnd()) PostMessageA(progress_page_.hwnd(), msg, wparam, lparam);
@@ -270,6 +305,9 @@ void CNorvaneDlg::OnFirstShow() {
     SetActiveWindow(hwnd());
     SetFocus(hwnd());
     flow_.OnFirstShow();
+    // Messages posted from here are handled before any request the first page makes, and
+    // before input: no page is asked for before it exists.
+    if (static_cast<int>(pages_.size()) < kPageCount) PostMessageA(hwnd(), kMsgBuildPages, 0, 0);
 }
 
 void CNorvaneDlg::ForwardToCurrentPage(UINT command) {

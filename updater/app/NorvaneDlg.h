@@ -53,7 +53,12 @@ private:
     void FitToPageArea();
     void ApplyRoundedOutline();
     void PlaceCloseButton();
-    bool BuildPages();
+    // Creates the pages up to (not including) index `count` that are not made yet, in index
+    // order; false when one could not be created (the list ends before it).
+    bool BuildPages(int count);
+    bool CreatePage(int index, HWND window);
+    // How many pages (from the first) a mode needs before its window shows.
+    static int PagesNeededFirst(int mode);
     void OnFirstShow();
     void ForwardToCurrentPage(UINT command);
     CDialog* Page(int index) const;
@@ -99,6 +104,7 @@ private:
     CUpdateInfo update_info_;
     PageFlow flow_;
     std::vector<CDialog*> pages_;  // created pages in index order; not owned
+    int built_until_ = 0;          // pages below this index have been tried
     CUpdateLoadingDlg loading_page_;
     CUpdateDescDlg description_page_;
     CUpdateOptionDlg option_page_;

@@ -10,6 +10,9 @@
 namespace {
 constexpr UINT_PTR kCheckTimer = IDC_RUNTIME_CHILD;  // 1224
 constexpr UINT kCheckDelayMs = 500;
+// Timer messages come after the page's paint: the animation's frames are decoded once the
+// page is on the screen, not before.
+constexpr UINT_PTR kAnimationTimer = IDC_RUNTIME_CHILD + 1;
 }  // namespace
 
 CUpdateLoadingDlg::CUpdateLoadingDlg() : CUpdatePage(IDD_LOADING_PAGE) {}
@@ -23,6 +26,11 @@ UINT CUpdateLoadingDlg::RequestForUpdated(const std::string& updated) {
 bool CUpdateLoadingDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
     switch (msg) {
     case WM_TIMER:
+        if (wparam == kAnimationTimer) {
+            KillTimer(hwnd(), kAnimationTimer);
+            StartAnimation();
+            return true;
+        }
         if (wparam != kCheckTimer) return false;
         // Once per showing: the check is a one-off that ends in exactly one request.
         KillTimer(hwnd(), kCheckTimer);
@@ -34,6 +42,12 @@ bool CUpdateLoadingDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESUL
 }
 
 void CUpdateLoadingDlg::OnShown() {
+    if (!picture_created_) SetTimer(hwnd(), kAnimationTimer, 1, nullptr);
+    SetFocus(hwnd());
+    SetTimer(hwnd(), kCheckTimer, kCheckDelayMs, nullptr);
+}
+
+void CUpdateLoadingDlg::StartAnimation() {
     if (!picture_created_) {
         picture_created_ = true;
         HWND control = CreateWindowExA(0, "STATIC", "loading_gif", WS_CHILD | WS_VISIBLE, 0, 0, 0,
@@ -49,8 +63,6 @@ void CUpdateLoadingDlg::OnShown() {
             picture_.StartPlayback();
         }
     }
-    SetFocus(hwnd());
-    SetTimer(hwnd(), kCheckTimer, kCheckDelayMs, nullptr);
 }
 
 void CUpdateLoadingDlg::RunCheck() {

@@ -25,6 +25,8 @@ protected:
 
 private:
     void OnShown() override;
+    // Creates the animation in the middle of the page and starts it, the first time only.
+    void StartAnimation();
     void RunCheck();
 
     std::string product_;
