@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every benchmark and prints one table: each row a figure of ours, the reference measured
 # in the same run, their ratio, the goal and whether it is met. A missed goal is reported, not
-# an error; the script fails only when a figure could not be measured (its row then says so).
+# an error; the script fails when a figure could not be measured (its row then says so, and the
+# reason follows the table). It installs what it needs first (tools/setup.sh), as the build does.
 #   bench/run.sh [--quick | --table]
 # --quick lowers rounds and file sizes (a check that everything runs, not a measurement);
 # --table prints the table of the last run again (build/bench-all/keys) without measuring.
@@ -20,10 +21,13 @@ done
 work=$root/build/bench-all
 failed=0
 if [ "$measure" = 1 ]; then
+  # The references (curl, tinyxml2) and the native compiler come with the project's packages.
+  tools/setup.sh >/dev/null || { echo "tools/setup.sh could not install what the benchmarks need" >&2; exit 1; }
   tools/build.sh --tests >/dev/null || { echo "the build failed" >&2; exit 1; }
   rm -rf "$work"
   mkdir -p "$work"
   : >"$work/keys"
+  : >"$work/reasons"
   run() {  # name prefix command...: its key lines, prefixed, into $work/keys
     local name=$1 prefix=$2
     shift 2
@@ -31,8 +35,10 @@ if [ "$measure" = 1 ]; then
     if "$@" --keys $quick >"$work/$name.keys" 2>"$work/$name.log"; then
       sed "s/^/$prefix/" "$work/$name.keys" >>"$work/keys"
     else
-      echo "$name could not be measured (build/bench-all/$name.log):" >&2
-      tail -5 "$work/$name.log" >&2
+      {
+        echo "$name could not be measured (build/bench-all/$name.log):"
+        tail -5 "$work/$name.log"
+      } | tee -a "$work/reasons" >&2
       failed=1
     fi
   }
@@ -45,6 +51,7 @@ if [ "$measure" = 1 ]; then
     if [ -f "build/bin/$file" ]; then
       echo "size_$file $(stat -c %s "build/bin/$file")" >>"$work/keys"
     else
+      echo "build/bin/$file is missing: its size could not be measured" | tee -a "$work/reasons" >&2
       failed=1
     fi
   done
@@ -61,7 +68,7 @@ awk -v quick="$quick" '
   }
   function range(key) { return sprintf("%.2f (%.2f-%.2f)", v[key], v[key "_low"], v[key "_high"]) }
   function yes(ok) { return ok ? "yes" : "no" }
-  function missing(label) { row(label, "not measured", "", "", "", "-") }
+  function missing(label) { row(label, "not measured", "", "", "", "-"); unmeasured = unmeasured "\n  " label }
   function speed(label, key, ours, theirs, unit, least) {
     if (!(key in have)) { missing(label); return }
     row(label, sprintf("%.1f %s", v[ours], unit), sprintf("%.1f %s", v[theirs], unit), range(key),
@@ -117,5 +124,13 @@ awk -v quick="$quick" '
     size("Pallix.exe", 358400)
     size("ko-KR.dll", 0)
     if (quick != "") print "(quick run: fewer rounds and smaller files; not a measurement)"
+    if (unmeasured != "") {
+      printf "not measured:%s\n", unmeasured > "/dev/stderr"
+      exit 1
+    }
   }' "$work/keys" || failed=1
+if [ "$failed" = 1 ] && [ -s "$work/reasons" ]; then
+  echo "why:" >&2
+  sed 's/^/  /' "$work/reasons" >&2
+fi
 exit "$failed"
