@@ -19,7 +19,7 @@ public:
                           const std::string&, bool*) override {
         navigations.push_back(url);
     }
-    void OnDocumentComplete(const std::string&) override {}
+    void OnDocumentComplete(const std::string&, const WebUIDocument&) override {}
     std::vector<std::string> navigations;
 };
 

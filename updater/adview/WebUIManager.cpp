@@ -79,6 +79,16 @@ std::string TextOf(const VARIANT* argument) {
     return "";
 }
 
+// The view's current document, as the completion notification hands it on.
+class ViewDocument : public WebUIDocument {
+public:
+    explicit ViewDocument(const WebUIManager& view) : view_(view) {}
+    std::string Source() const override { return view_.DocumentSource(); }
+
+private:
+    const WebUIManager& view_;
+};
+
 int NumberOf(const VARIANT* argument) {
     const VARIANT* value = Deref(argument);
     if (!value) return 0;
@@ -432,7 +442,7 @@ STDMETHODIMP WebUIManager::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* par
             // Documents shown in the view load; nothing is saved or run as a file.
             if (!BoolOf(&arguments[1])) SetCancel(&arguments[0]);
         } else if (id == DISPID_DOCUMENTCOMPLETE && parameters->cArgs >= 2 && callback_) {
-            callback_->OnDocumentComplete(TextOf(&arguments[0]));
+            callback_->OnDocumentComplete(TextOf(&arguments[0]), ViewDocument(*this));
         }
     } catch (...) {
     }

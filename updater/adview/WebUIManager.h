@@ -9,13 +9,21 @@
 
 #include <string>
 
+// The document a document-complete notification is about; its text is read only when asked for.
+class WebUIDocument {
+public:
+    virtual ~WebUIDocument() = default;
+    // The document's source text; empty when there is none.
+    virtual std::string Source() const = 0;
+};
+
 class WebUICallback {
 public:
     virtual ~WebUICallback() = default;
     virtual void OnBeforeNavigate(const std::string& url, int flags, const std::string& target_frame,
                                   const std::string& post_data, const std::string& headers,
                                   bool* cancel) = 0;
-    virtual void OnDocumentComplete(const std::string& url) = 0;
+    virtual void OnDocumentComplete(const std::string& url, const WebUIDocument& document) = 0;
 };
 
 class WebUIManager : public IOleClientSite, public IOleInPlaceSite, public IDispatch {

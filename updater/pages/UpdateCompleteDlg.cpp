@@ -79,10 +79,10 @@ void CUpdateCompleteDlg::NavigateTo(const std::string& address) {
 
 void CUpdateCompleteDlg::RequestAddinAd() { NavigateTo(AddinAdAddress()); }
 
-void CUpdateCompleteDlg::OnDocumentComplete(const std::string& url) {
+void CUpdateCompleteDlg::OnDocumentComplete(const std::string& url,
+                                            const WebUIDocument& document) {
     const bool shown = page_shown_ != 0;
-    const std::string source =
-        ad_model_.NeedsSource(url, shown) ? html_view_.DocumentSource() : std::string();
+    const std::string source = ad_model_.NeedsSource(url, shown) ? document.Source() : std::string();
     CEndOfferTaker taker(end_offer_, update_info_);
     const AdViewStep step = ad_model_.OnDocumentComplete(url, source, shown, taker);
     if (step.view == AdViewStep::View::Show) ShowWindow(html_view_.hwnd(), SW_SHOW);

@@ -36,7 +36,8 @@ public:
     // WebUICallback
     void OnBeforeNavigate(const std::string&, int, const std::string&, const std::string&,
                           const std::string&, bool*) override {}
-    void OnDocumentComplete(const std::string& url) override;
+    // Shows or hides the view, takes an add-in page's end offer, asks for the normal page.
+    void OnDocumentComplete(const std::string& url, const WebUIDocument& document) override;
 
     int ad_state() const { return ad_model_.state(); }
 
