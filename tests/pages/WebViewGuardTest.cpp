@@ -19,8 +19,13 @@ public:
                           const std::string&, bool*) override {
         navigations.push_back(url);
     }
-    void OnDocumentComplete(const std::string&, const WebUIDocument&) override {}
+    void OnDocumentComplete(const std::string& url, const WebUIDocument& document) override {
+        completed.push_back(url);
+        sources.push_back(document.Source());
+    }
     std::vector<std::string> navigations;
+    std::vector<std::string> completed;
+    std::vector<std::string> sources;
 };
 
 VARIANT Empty() {
@@ -135,6 +140,30 @@ TEST(WebViewGuard, NoWindowOfItsOwnAndNoFileDownloads) {
     shown.boolVal = VARIANT_TRUE;
     Event page({Empty(), shown}, 0);
     EXPECT_FALSE(page.Send(view, DISPID_FILEDOWNLOAD));
+}
+
+// DocumentComplete(pDisp, URL): the page hears of it with the address and a document it can
+// read; a view without a browser has no text to give.
+TEST(WebViewGuard, ACompletedDocumentReachesThePageWithItsAddress) {
+    WebUIManager view;
+    RecordingCallback page;
+    view.set_callback(&page);
+    Texts texts;
+    std::vector<VARIANT> arguments = {texts.Text(L"http://ad.example/show/dravel_end_normal.aspx"),
+                                      Empty()};
+    DISPPARAMS parameters = {arguments.data(), nullptr, 2, 0};
+    EXPECT_EQ(view.Invoke(DISPID_DOCUMENTCOMPLETE, IID_NULL, 0, DISPATCH_METHOD, &parameters,
+                          nullptr, nullptr, nullptr),
+              S_OK);
+    ASSERT_EQ(page.completed.size(), 1u);
+    EXPECT_EQ(page.completed[0], "http://ad.example/show/dravel_end_normal.aspx");
+    EXPECT_EQ(page.sources[0], "");
+
+    // Nothing reaches a page that has gone.
+    view.set_callback(nullptr);
+    view.Invoke(DISPID_DOCUMENTCOMPLETE, IID_NULL, 0, DISPATCH_METHOD, &parameters, nullptr,
+                nullptr, nullptr);
+    EXPECT_EQ(page.completed.size(), 1u);
 }
 
 }  // namespace
