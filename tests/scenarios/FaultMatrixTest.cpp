@@ -246,6 +246,10 @@ TEST_F(Faults, OfferSetupsWithAWrongDigestAreDeletedUnrun) {
     UseOptionFile(option_file);
     AgentWillFind(DefaultInfo());
     const DWORD pid = StartWithEnvironment("/explicitupdate");
+    // Ended before the folders come back (declared after their guards), so that nothing holds
+    // the files in their place then.
+    ProcessOwner ended_first;
+    ended_first.Own(pid);
     EXPECT_EQ(AcceptEverything(pid, false, true, std::nullopt, true), std::optional<DWORD>(0u));
     EXPECT_EQ(server.RequestsFor("/offers/" + middle.name + ".exe").size(), 1u);
     EXPECT_EQ(server.RequestsFor("/offers/" + end.name + ".exe").size(), 1u);
