@@ -246,6 +246,10 @@ TEST_F(Faults, OfferSetupsWithAWrongDigestAreDeletedUnrun) {
     UseOptionFile(option_file);
     AgentWillFind(DefaultInfo());
     const DWORD pid = StartWithEnvironment("/explicitupdate");
+    // Ended before the folders come back (declared after their guards), so that nothing holds
+    // the files in their place then.
+    ProcessOwner ended_first;
+    ended_first.Own(pid);
     EXPECT_EQ(AcceptEverything(pid, false, true, std::nullopt, true), std::optional<DWORD>(0u));
     EXPECT_EQ(server.RequestsFor("/offers/" + middle.name + ".exe").size(), 1u);
     EXPECT_EQ(server.RequestsFor("/offers/" + end.name + ".exe").size(), 1u);
@@ -409,14 +413,42 @@ TEST_F(Faults, HostileProductValuesStillGiveAWholeUpdate) {
     ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, key, "EULAVersion", "seven"));
     UseOptionFile(Options(false));
     AgentWillFind(DefaultInfo());
-    const DWORD pid = StartWithEnvironment("/explicitupdate");
+    // A folder value that cannot be read leaves no folder; the main program's name alone names a
+    // file in Norvane's current folder, and behind a lone backslash one at the root of its drive.
+    // The product's program waits in both places, so that a start from no folder is seen.
+    TempDir current;
+    const std::string drive_root = current.path().substr(0, 3);
+    const std::string recorded = Join(DoublesDir(), "RecordedProgram.exe");
+    PathAside at_root(Join(drive_root, main_app));
+    struct RootRecords {
+        std::string program;
+        ~RootRecords() { ForgetCalls(program); }
+    } root_records{Join(drive_root, main_app)};
+    ASSERT_TRUE(at_root.ok());
+    ASSERT_TRUE(CopyInto(recorded, current.path(), main_app));
+    ASSERT_TRUE(CopyInto(recorded, drive_root, main_app));
+    Process norvane;
+    Process::Options options;
+    options.extra_environment = environment;
+    options.current_dir = current.path();
+    ASSERT_TRUE(norvane.Start(Quote(Join(install_dir, "Norvane.exe")) + " /explicitupdate " + product,
+                              options));
+    owner.Own(norvane.pid());
     // The licence revision read as 0 is older than the file's: the page is shown.
-    EXPECT_EQ(AcceptEverything(pid, true, std::nullopt, std::nullopt, std::nullopt),
+    EXPECT_EQ(AcceptEverything(norvane.pid(), true, std::nullopt, std::nullopt, std::nullopt),
               std::optional<DWORD>(0u));
     EXPECT_TRUE(SetupCommand().has_value());
     const std::string log = Log();
     EXPECT_NE(log.find("&uName=" + product + "&uOldVer=&"), std::string::npos) << log;
-    EXPECT_TRUE(CallsOf(Join(product_dir, main_app)).empty()) << "started from no folder";
+    // The agent is restarted after the product would have been: once the agent has run, a
+    // started product either still runs or has left its record.
+    EXPECT_EQ(WaitForCalls(Join(agent_dir, "Dravel.exe"), 1).size(), 1u);
+    for (const std::string& program : {Join(current.path(), main_app), Join(drive_root, main_app),
+                                       Join(product_dir, main_app)}) {
+        ProcessOwner copies;
+        EXPECT_EQ(copies.OwnCopiesOf(program), 0u) << "started " << program;
+        EXPECT_TRUE(CallsOf(program).empty()) << "started " << program;
+    }
 }
 
 // The agent's option-file value naming a folder, nothing, an empty file or garbage: the update
@@ -452,24 +484,30 @@ TEST_F(Faults, OptionFileValuePointingAtNoOptionFileGivesAnUpdateWithoutOffers) 
 TEST_F(Faults, TwoInstancesAtOnceGiveOneWindow) {
     UseOptionFile(Options(false));
     AgentWillFind(DefaultInfo());
-    const DWORD first = StartWithEnvironment("/explicitupdate");
-    const DWORD second = StartWithEnvironment("/explicitupdate");
-    HWND windows[2] = {MainWindow(first), nullptr};
-    // The loser waits its 3000 ms for the mutex, then ends.
+    const DWORD pids[2] = {StartWithEnvironment("/explicitupdate"),
+                           StartWithEnvironment("/explicitupdate")};
+    // The loser waits its 3000 ms for the mutex, then ends. Both are watched from their start,
+    // since either may lose: whatever the loser shows before it ends is seen.
     std::optional<DWORD> codes[2];
+    bool showed_window[2] = {false, false};
     WaitUntil(
         [&] {
-            codes[0] = WaitForExit(first, 0);
-            codes[1] = WaitForExit(second, 0);
+            for (int i = 0; i < 2; ++i) {
+                for (HWND window : WindowsOfProcess(pids[i])) {
+                    if (IsWindowVisible(window)) showed_window[i] = true;
+                }
+                codes[i] = WaitForExit(pids[i], 0);
+            }
             return codes[0] || codes[1];
         },
         kExitTimeout);
     ASSERT_TRUE(codes[0] || codes[1]) << "neither instance gave way";
     ASSERT_FALSE(codes[0] && codes[1]) << "both ended";
-    const DWORD winner = codes[0] ? second : first;
-    EXPECT_EQ(codes[0] ? *codes[0] : *codes[1], 0u);
-    windows[1] = MainWindow(winner);
-    ASSERT_NE(windows[1], nullptr);
+    const int loser = codes[0] ? 0 : 1;
+    const DWORD winner = pids[1 - loser];
+    EXPECT_EQ(*codes[loser], 0u);
+    EXPECT_FALSE(showed_window[loser]) << "the instance that gave way showed a window";
+    ASSERT_NE(MainWindow(winner), nullptr);
     EXPECT_EQ(AcceptEverything(winner, false, std::nullopt, std::nullopt, std::nullopt),
               std::optional<DWORD>(0u));
     EXPECT_EQ(CallsOf(Join(install_dir, "Dravel.exe")).size(), 1u) << "the agent was asked twice";
@@ -584,25 +622,16 @@ TEST_F(Faults, UnwritableTemporaryFolderGivesAnUpdateWithoutOffers) {
 TEST_F(Faults, UnwritableOfferFoldersInstallNoOffer) {
     UseOptionFile(WithOffers());
     AgentWillFind(DefaultInfo());
-    std::vector<std::pair<std::string, std::string>> moved;
+    // The folders are shared by every test of the prefix: they come back however this one ends.
+    PathAside middle_folder(Join(DataRoot(), "AdditionalInstallInfo_middle"));
+    PathAside end_folder(Join(DataRoot(), "AdditionalInstallInfo_end"));
+    ASSERT_TRUE(middle_folder.ok() && end_folder.ok());
+    ASSERT_TRUE(MakeFolders(DataRoot()));
     for (const char* name : {"AdditionalInstallInfo_middle", "AdditionalInstallInfo_end"}) {
-        const std::string folder = Join(DataRoot(), name);
-        const std::string aside = folder + "." + UniqueName("aside");
-        if (PathExists(folder)) {
-            ASSERT_TRUE(MoveFileA(folder.c_str(), aside.c_str()));
-            moved.emplace_back(folder, aside);
-        } else {
-            moved.emplace_back(folder, "");
-        }
-        ASSERT_TRUE(WriteTextFile(folder, "in the way"));
+        ASSERT_TRUE(WriteTextFile(Join(DataRoot(), name), "in the way"));
     }
     const DWORD pid = StartWithEnvironment("/explicitupdate");
-    const auto code = AcceptEverything(pid, false, true, std::nullopt, true);
-    for (const auto& [folder, aside] : moved) {
-        DeleteFileA(folder.c_str());
-        if (!aside.empty()) MoveFileA(aside.c_str(), folder.c_str());
-    }
-    EXPECT_EQ(code, std::optional<DWORD>(0u));
+    EXPECT_EQ(AcceptEverything(pid, false, true, std::nullopt, true), std::optional<DWORD>(0u));
     EXPECT_TRUE(OfferRuns().empty());
     EXPECT_EQ(Log(), OfferFields('m', &middle, 1, 1, 1, 0) + "&" +
                          OfferFields('e', &end, 1, 1, 1, 0) + UpdateFields());

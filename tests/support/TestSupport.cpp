@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace testsupport {
 
@@ -252,6 +253,30 @@ ScopedRegTree::ScopedRegTree(HKEY root, std::string subkey, View view)
     : root_(root), subkey_(std::move(subkey)), view_(view) {}
 
 ScopedRegTree::~ScopedRegTree() { DeleteRegTree(root_, subkey_, view_); }
+
+PathAside::PathAside(std::string path) : path_(std::move(path)) {
+    if (!PathExists(path_)) {
+        ok_ = true;
+        return;
+    }
+    aside_ = path_ + "." + UniqueName("aside");
+    ok_ = MoveFileA(path_.c_str(), aside_.c_str()) != FALSE;
+    if (!ok_) aside_.clear();
+}
+
+PathAside::~PathAside() {
+    if (!ok_) return;
+    const DWORD attributes = GetFileAttributesA(path_.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            RemoveTree(path_);
+        } else {
+            SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(path_.c_str());
+        }
+    }
+    if (!aside_.empty()) MoveFileA(aside_.c_str(), path_.c_str());
+}
 
 Process::~Process() {
     Terminate();

@@ -92,6 +92,23 @@ private:
     View view_;
 };
 
+// Takes a file or folder out of a place other tests share for the scope: what stands at the path
+// is moved aside under a unique name, and at the end, however the test ends, whatever the test
+// left there is removed and the original is moved back.
+class PathAside {
+public:
+    explicit PathAside(std::string path);
+    ~PathAside();
+    PathAside(const PathAside&) = delete;
+    PathAside& operator=(const PathAside&) = delete;
+    // False when something stood at the path and could not be moved.
+    bool ok() const { return ok_; }
+
+private:
+    std::string path_, aside_;
+    bool ok_ = false;
+};
+
 // A started program. The destructor terminates it when it is still running.
 class Process {
 public:

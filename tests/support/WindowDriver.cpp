@@ -248,6 +248,24 @@ std::optional<DWORD> WaitForExit(DWORD pid, DWORD timeout_ms) {
     return code;
 }
 
+ExitWatch WaitForExitWatchingMessageBoxes(DWORD pid, DWORD timeout_ms) {
+    ExitWatch watch;
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process) return watch;
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (!watch.message_box) watch.message_box = FindMessageBox(pid);
+        if (WaitForSingleObject(process, 10) == WAIT_OBJECT_0) {
+            DWORD value = 0;
+            if (GetExitCodeProcess(process, &value)) watch.exit_code = value;
+            break;
+        }
+        if (GetTickCount() - start >= timeout_ms) break;
+    }
+    CloseHandle(process);
+    return watch;
+}
+
 bool ProcessRuns(DWORD pid) {
     HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
     if (!process) return false;

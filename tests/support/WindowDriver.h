@@ -67,6 +67,13 @@ bool AnswerMessageBox(const MessageBoxInfo& box, int button_id);
 // cannot be opened.
 std::optional<DWORD> WaitForExit(DWORD pid, DWORD timeout_ms);
 bool ProcessRuns(DWORD pid);
+// The same wait, looking for the process's message boxes every 10 ms while it runs: a box shown
+// on the way out and taken away by the end is seen too, which a look after the end never can.
+struct ExitWatch {
+    std::optional<DWORD> exit_code;             // nullopt: still running at the time-out
+    std::optional<MessageBoxInfo> message_box;  // the first box seen, if any
+};
+ExitWatch WaitForExitWatchingMessageBoxes(DWORD pid, DWORD timeout_ms);
 
 // Controls whose messages carry pointers (tree views, tabs, rich edits) read through memory lent
 // in the process that owns the control; the test and the program share one pointer size.

@@ -342,8 +342,9 @@ TEST_F(CompletionPage, EscapeEndsTheUpdateWithoutTheEndOffer) {
     ASSERT_NE(page, nullptr) << "shows page " << PageShown(window);
     ASSERT_TRUE(IsChecked(Control(page, IDC_END_OFFER_CHECK)));
     ASSERT_TRUE(PressKey(window, VK_ESCAPE));
-    ASSERT_EQ(WaitForExit(pid, kExitTimeout), std::optional<DWORD>(0u));
-    EXPECT_FALSE(AnyMessageBox(pid));
+    const ExitWatch end = WaitForExitWatchingMessageBoxes(pid, kExitTimeout);
+    ASSERT_EQ(end.exit_code, std::optional<DWORD>(0u));
+    EXPECT_FALSE(end.message_box) << "asked: " << end.message_box->text;
     EXPECT_TRUE(server.RequestsFor(fresh.path).empty());
     EXPECT_TRUE(SetupRuns().empty());
     EXPECT_EQ(WaitForCalls(Join(product_dir, main_app), 1).size(), 1u);

@@ -287,7 +287,9 @@ TEST_F(ProgressStep, HungSetupKeepsTheWindowUntilItEnds) {
     ASSERT_NE(setup, nullptr);
     TerminateProcess(setup, 1);
     CloseHandle(setup);
-    EXPECT_EQ(WaitForExit(pid, kExitTimeout), std::optional<DWORD>(0u));
+    const ExitWatch end = WaitForExitWatchingMessageBoxes(pid, kExitTimeout);
+    EXPECT_EQ(end.exit_code, std::optional<DWORD>(0u));
+    EXPECT_FALSE(end.message_box) << "asked: " << end.message_box->text;
     EXPECT_EQ(LogRequests(), 0u);
 }
 

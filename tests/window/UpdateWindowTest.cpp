@@ -105,8 +105,9 @@ TEST_F(ExplicitUpdate, NothingNewShowsTheInstalledVersion) {
 
     // Enter closes this page without a question.
     ASSERT_TRUE(PressKey(window, VK_RETURN));
-    EXPECT_EQ(WaitForExit(pid, kExitTimeout), std::optional<DWORD>(0u));
-    EXPECT_FALSE(AnyMessageBox(pid));
+    const ExitWatch end = WaitForExitWatchingMessageBoxes(pid, kExitTimeout);
+    EXPECT_EQ(end.exit_code, std::optional<DWORD>(0u));
+    EXPECT_FALSE(end.message_box) << "asked: " << end.message_box->text;
 }
 
 // "Updated" must be exactly "1" or "0"; anything else, no file at all, or an agent that crashed
