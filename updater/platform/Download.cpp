@@ -24,8 +24,10 @@ constexpr DWORD kFileFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE
 // system calls, and reads of 1023 bytes cost most of the throughput.
 constexpr DWORD kTempFileBlock = 1024 * 1024;
 // The file download reads only what has arrived, at most this much at a time, so that its count
-// of received bytes follows the transfer closely however slowly the data come.
-constexpr DWORD kFileBlock = 16 * 1024;
+// of received bytes follows the transfer closely however slowly the data come. The block is
+// large because the connection may hold far more than one small block when asked: reading it
+// all in one call keeps the number of calls, and their cost, down on a fast transfer.
+constexpr DWORD kFileBlock = 1024 * 1024;
 // The file download's progress callback hears from it at least this often; it is also what
 // keeps the caller's window responsive.
 constexpr DWORD kReportMs = 100;
