@@ -5,6 +5,7 @@
 #include <tlhelp32.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -359,15 +360,25 @@ bool Process::Start(const std::string& command_line, const Options& options) {
     const char* dir = options.current_dir.empty() ? nullptr : options.current_dir.c_str();
     void* env = environment.empty() ? nullptr : environment.data();
     BOOL ok = FALSE;
-    if (options.limited_token) {
-        HANDLE token = LimitedPrimaryToken();
-        if (!token) return false;
-        ok = CreateProcessAsUserA(token, nullptr, line.data(), nullptr, nullptr, FALSE, 0, env, dir,
-                                  &startup, &info);
-        CloseHandle(token);
-    } else {
-        ok = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, env, dir, &startup,
-                            &info);
+    // A loaded Wine session now and then refuses a process start outright (seen once in a whole
+    // run, right after a crashing stand-in brought up the debugger); the program under test has
+    // not run at all then, so a second try is no retry of anything it did.
+    for (int attempt = 0; attempt < 3 && !ok; ++attempt) {
+        if (attempt > 0) Sleep(500);
+        if (options.limited_token) {
+            HANDLE token = LimitedPrimaryToken();
+            if (!token) return false;
+            ok = CreateProcessAsUserA(token, nullptr, line.data(), nullptr, nullptr, FALSE, 0, env,
+                                      dir, &startup, &info);
+            CloseHandle(token);
+        } else {
+            ok = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, env, dir,
+                                &startup, &info);
+        }
+        if (!ok) {
+            fprintf(stderr, "process start refused (error %lu): %s\n", GetLastError(),
+                    command_line.c_str());
+        }
     }
     if (!ok) return false;
     // A program of the machine running Wine (ImageMagick) gets no Windows process: Wine leaves
