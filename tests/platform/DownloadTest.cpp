@@ -513,12 +513,13 @@ TEST_F(Downloads, LogRequestIsSilentWithoutDebug) {
 
 namespace {
 
-// A window of the calling thread, so that another thread can ask whether this one answers.
+// A shown window of the calling thread, so that another thread can ask whether this one
+// answers (the probe asks only shown windows).
 class ThreadWindow {
 public:
     ThreadWindow()
-        : window_(CreateWindowExA(0, "STATIC", "probe", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr)) {}
+        : window_(CreateWindowExA(WS_EX_NOACTIVATE, "STATIC", "probe", WS_POPUP | WS_VISIBLE, 0, 0,
+                                  10, 10, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr)) {}
     ~ThreadWindow() {
         if (window_) DestroyWindow(window_);
     }

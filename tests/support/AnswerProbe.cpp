@@ -3,13 +3,31 @@
 namespace testsupport {
 
 AnswerProbe::AnswerProbe(HWND window, DWORD bound_ms, DWORD gap_ms)
-    : window_(window), bound_ms_(bound_ms), gap_ms_(gap_ms), thread_([this] { Run(); }) {}
+    : window_(window),
+      bound_ms_(bound_ms),
+      gap_ms_(gap_ms),
+      finished_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      thread_([this] {
+          Run();
+          SetEvent(finished_);
+      }) {}
 
-AnswerProbe::~AnswerProbe() { Stop(); }
+AnswerProbe::~AnswerProbe() {
+    Stop();
+    CloseHandle(finished_);
+}
 
 void AnswerProbe::Stop() {
     stopping_ = true;
-    if (thread_.joinable()) thread_.join();
+    if (!thread_.joinable()) return;
+    // The probe may be waiting for this very thread to answer: answer sent messages until it
+    // has finished, instead of blocking in the join.
+    while (MsgWaitForMultipleObjects(1, &finished_, FALSE, INFINITE, QS_SENDMESSAGE) !=
+           WAIT_OBJECT_0) {
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    thread_.join();
 }
 
 size_t AnswerProbe::answered() const {
@@ -19,7 +37,12 @@ size_t AnswerProbe::answered() const {
 
 size_t AnswerProbe::misses() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return misses_;
+    return misses_at_ms_.size();
+}
+
+std::vector<double> AnswerProbe::misses_at_ms() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return misses_at_ms_;
 }
 
 std::vector<double> AnswerProbe::round_trips_ms() const {
@@ -28,9 +51,20 @@ std::vector<double> AnswerProbe::round_trips_ms() const {
 }
 
 void AnswerProbe::Run() {
-    LARGE_INTEGER frequency;
+    LARGE_INTEGER frequency, start;
     QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    const auto ms = [&](const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
+        return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) /
+               static_cast<double>(frequency.QuadPart);
+    };
     while (!stopping_ && IsWindow(window_)) {
+        // A hidden window is not watched: the user waits on nothing there (the update's last
+        // steps run behind a hidden window, after the user has finished).
+        if (!IsWindowVisible(window_)) {
+            Sleep(gap_ms_);
+            continue;
+        }
         LARGE_INTEGER before, after;
         QueryPerformanceCounter(&before);
         DWORD_PTR ignored = 0;
@@ -42,11 +76,9 @@ void AnswerProbe::Run() {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             if (answered) {
-                round_trips_ms_.push_back(1000.0 * static_cast<double>(after.QuadPart -
-                                                                       before.QuadPart) /
-                                          static_cast<double>(frequency.QuadPart));
-            } else if (IsWindow(window_)) {
-                ++misses_;
+                round_trips_ms_.push_back(ms(before, after));
+            } else if (IsWindow(window_) && IsWindowVisible(window_)) {
+                misses_at_ms_.push_back(ms(start, before));
             }
         }
         Sleep(gap_ms_);

@@ -1,8 +1,8 @@
 #pragma once
 // Watches whether a window of another thread or process keeps answering: a thread of its own
 // sends it a message after another, each with a time bound, until stopped, and keeps every
-// answer's round trip. A message that is not answered within the bound while the window still
-// exists is a miss; a window that has gone ends the probing quietly.
+// answer's round trip. A message that is not answered within the bound while the window is
+// still shown is a miss; a hidden window is not asked, and one that has gone ends the probing.
 #include <windows.h>
 
 #include <atomic>
@@ -20,12 +20,15 @@ public:
     AnswerProbe(const AnswerProbe&) = delete;
     AnswerProbe& operator=(const AnswerProbe&) = delete;
 
-    // Ends the probing; what was seen stays readable.
+    // Ends the probing; what was seen stays readable. Messages sent to the calling thread's own
+    // windows meanwhile are answered, so that a probe of one of them ends at once.
     void Stop();
     size_t answered() const;
     size_t misses() const;
     // Round trips of the answered messages, in milliseconds, in the order sent.
     std::vector<double> round_trips_ms() const;
+    // When each unanswered message was sent, in milliseconds after the probe began.
+    std::vector<double> misses_at_ms() const;
 
 private:
     void Run();
@@ -34,9 +37,10 @@ private:
     const DWORD bound_ms_;
     const DWORD gap_ms_;
     std::atomic<bool> stopping_{false};
+    HANDLE finished_;  // set when the probing thread is done
     mutable std::mutex mutex_;
     std::vector<double> round_trips_ms_;
-    size_t misses_ = 0;
+    std::vector<double> misses_at_ms_;
     std::thread thread_;
 };
 
