@@ -10,8 +10,8 @@
 // Pictures go to OSTREY_ARTIFACT_DIR as "<prefix><n>-<page>.png". Everything it started is ended
 // by id when it ends. With WALK_ANSWERS naming a file, the window is sent message after message
 // from the moment it appears until it has gone, and how long its answers took goes to that file
-// as "key value" lines (answer_median_ms, answer_worst_ms, answer_count, answer_misses) for the
-// benchmark.
+// as "key value" lines (answer_median_ms, answer_worst_ms, answer_over_100ms, answer_count,
+// answer_misses) for the benchmark.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -107,7 +107,10 @@ bool WriteAnswers(const char* path, const AnswerProbe& probe) {
         std::sort(times.begin(), times.end());
         const size_t n = times.size();
         const double median = n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
-        std::fprintf(file, "answer_median_ms %.3f\nanswer_worst_ms %.3f\n", median, times.back());
+        const size_t slow = static_cast<size_t>(
+            times.end() - std::upper_bound(times.begin(), times.end(), 100.0));
+        std::fprintf(file, "answer_median_ms %.3f\nanswer_worst_ms %.3f\nanswer_over_100ms %zu\n",
+                     median, times.back(), slow);
     }
     std::fprintf(file, "answer_count %zu\nanswer_misses %zu\n", times.size(), probe.misses());
     return std::fclose(file) == 0;
