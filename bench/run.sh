@@ -120,6 +120,15 @@ awk -v quick="$quick" '
     } else {
       missing("Norvane peak private memory")
     }
+    if ("mem_norvane_answer_worst_ms" in have && "mem_dialog_answer_worst_ms" in have) {
+      row("Norvane window, answer to a message, whole update", sprintf("%.1f ms worst", v["mem_norvane_answer_worst_ms"]),
+          sprintf("%.1f ms (dialog)", v["mem_dialog_answer_worst_ms"]), "-", "<= 100 ms worst",
+          yes(v["mem_norvane_answer_worst_ms"] <= 100 && v["mem_norvane_answer_misses"] == 0))
+      row("  and its median", sprintf("%.2f ms", v["mem_norvane_answer_median_ms"]),
+          sprintf("%.2f ms (dialog)", v["mem_dialog_answer_median_ms"]), "-", "-", "-")
+    } else {
+      missing("Norvane window, answer to a message")
+    }
     size("Norvane.exe", 614400)
     size("Pallix.exe", 358400)
     size("ko-KR.dll", 0)

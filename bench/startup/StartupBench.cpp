@@ -25,11 +25,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "tests/support/AnswerProbe.h"
 #include "tests/support/TestSupport.h"
 
+using testsupport::AnswerProbe;
 using testsupport::ProcessOwner;
 
 namespace {
@@ -223,11 +226,19 @@ int MemoryOfDialog(const char* commands, DWORD hold_ms) {
     double shown_at = -1;
     const double start = Now();
     bool posted = false;
+    // The dialog's answers to sent messages while it is shown: the reference of Norvane's.
+    std::unique_ptr<AnswerProbe> probe;
     while (WaitForSingleObject(started.process, 10) == WAIT_TIMEOUT) {
         memory.Sample(started.process);
         if (Now() - start > kLimitMs) break;
         bool dialog = false;
-        if (shown_at < 0 && PageShown(started.pid, &dialog)) shown_at = Now();
+        if (shown_at < 0 && PageShown(started.pid, &dialog)) {
+            shown_at = Now();
+            PageSearch search = {started.pid, nullptr, false};
+            EnumWindows(VisibleTopLevel, reinterpret_cast<LPARAM>(&search));
+            if (search.found) probe.reset(new AnswerProbe(GetAncestor(search.found, GA_ROOT), 10000));
+        }
+        if (probe && !posted && shown_at >= 0 && Now() - shown_at >= hold_ms) probe->Stop();
         if (!posted && shown_at >= 0 && Now() - shown_at >= hold_ms) {
             PageSearch search = {started.pid, nullptr, false};
             EnumWindows(VisibleTopLevel, reinterpret_cast<LPARAM>(&search));
@@ -243,6 +254,14 @@ int MemoryOfDialog(const char* commands, DWORD hold_ms) {
     }
     std::printf("peak_private %zu\npeak_working_set %zu\n", static_cast<size_t>(memory.peak_private),
                 static_cast<size_t>(memory.peak_working_set));
+    if (probe) {
+        probe->Stop();
+        std::vector<double> times = probe->round_trips_ms();
+        if (!times.empty()) {
+            std::printf("answer_median_ms %.3f\nanswer_worst_ms %.3f\n", Median(times),
+                        *std::max_element(times.begin(), times.end()));
+        }
+    }
     return 0;
 }
 

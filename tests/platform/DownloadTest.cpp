@@ -6,8 +6,10 @@
 #include <urlmon.h>
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
+#include "tests/support/AnswerProbe.h"
 #include "tests/support/DebugOutputMonitor.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TestSupport.h"
@@ -508,3 +510,127 @@ TEST_F(Downloads, LogRequestIsSilentWithoutDebug) {
 }
 
 }  // namespace
+
+namespace {
+
+// A shown window of the calling thread, so that another thread can ask whether this one
+// answers (the probe asks only shown windows).
+class ThreadWindow {
+public:
+    ThreadWindow()
+        : window_(CreateWindowExA(WS_EX_NOACTIVATE, "STATIC", "probe", WS_POPUP | WS_VISIBLE, 0, 0,
+                                  10, 10, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr)) {}
+    ~ThreadWindow() {
+        if (window_) DestroyWindow(window_);
+    }
+    ThreadWindow(const ThreadWindow&) = delete;
+    ThreadWindow& operator=(const ThreadWindow&) = delete;
+    HWND hwnd() const { return window_; }
+
+private:
+    HWND window_;
+};
+
+}  // namespace
+
+// The downloads that report to nobody (option file, enumeration list, licence, logo, icon,
+// middle offer) leave the calling thread answering its windows while a slow server takes about
+// three seconds, and still bring the whole body.
+TEST_F(Downloads, DownloadsWithoutProgressLeaveTheCallingThreadAnswering) {
+    const std::string body = Body(4000);
+    server.Serve("/slow.bin", Slow(body, 1000, 700));
+    const std::string url = server.Url("/slow.bin");
+    struct Case {
+        const char* name;
+        std::function<std::string()> download;  // the file's path, "" on failure
+    };
+    const Case cases[] = {
+        {"temporary file", [&] { return DownloadToTempFile(temp_name, url); }},
+        {"file", [&] { return DownloadToFile(url, temp.File("f.bin")) ? temp.File("f.bin") : ""; }},
+        {"replacing", [&] {
+             return DownloadReplacing(url, temp.File("r.bin")) ? temp.File("r.bin") : "";
+         }},
+        {"held file", [&] {
+             void* held = nullptr;
+             if (!DownloadToHeldFile(url, temp.File("h.bin"), nullptr, &held)) return std::string();
+             CloseHandle(held);
+             return temp.File("h.bin");
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ThreadWindow window;
+        ASSERT_NE(window.hwnd(), nullptr);
+        AnswerProbe probe(window.hwnd(), 2000);
+        const std::string path = c.download();
+        probe.Stop();
+        ASSERT_FALSE(path.empty());
+        EXPECT_TRUE(ReadTextFile(path).value_or("") == body);
+        DeleteFileA(path.c_str());
+        EXPECT_EQ(probe.misses(), 0u) << "the thread stopped answering during the download";
+        EXPECT_GT(probe.answered(), 0u);
+    }
+}
+
+// A body beyond the size cap, or one that takes longer than the time limit, fails as a dead
+// server does: nothing at the path (the old destination kept by the replacing download), and
+// the connection let go. A body exactly at the cap is taken.
+TEST_F(Downloads, DownloadsBeyondTheirLimitsFailAndLeaveNoFile) {
+    server.Serve("/big.bin", Body(300000));
+    server.Serve("/slow.bin", Slow(Body(40000), 2000, 200));  // about four seconds
+    const DownloadLimits capped = {100000, 60000};
+    const DownloadLimits hurried = {kOutsideFileLimits.max_bytes, 1000};
+    struct Case {
+        const char* name;
+        std::string path;
+        DownloadLimits limits;
+    };
+    const Case cases[] = {{"over the cap", "/big.bin", capped},
+                          {"past the time limit", "/slow.bin", hurried}};
+    const std::string destination = temp.File("kept.ico");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string url = server.Url(c.path);
+        EXPECT_EQ(DownloadToTempFile(temp_name, url, c.limits), "");
+        char folder[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, folder);
+        EXPECT_FALSE(PathExists(std::string(folder) + temp_name));
+        ProgressRecorder callback(ProgressRecorder::Cancel::kNever);
+        EXPECT_FALSE(DownloadToFile(url, temp.File("f.bin"), &callback, c.limits));
+        EXPECT_FALSE(PathExists(temp.File("f.bin")));
+        EXPECT_EQ(callback.Count(BINDSTATUS_ENDDOWNLOADDATA), 0u);
+        void* held = INVALID_HANDLE_VALUE;
+        EXPECT_FALSE(DownloadToHeldFile(url, temp.File("h.bin"), nullptr, &held, c.limits));
+        EXPECT_EQ(held, INVALID_HANDLE_VALUE);
+        EXPECT_FALSE(PathExists(temp.File("h.bin")));
+        ASSERT_TRUE(WriteTextFile(destination, "old icon"));
+        EXPECT_FALSE(DownloadReplacing(url, destination, c.limits));
+        EXPECT_EQ(ReadTextFile(destination).value_or(""), "old icon");
+        EXPECT_FALSE(PathExists(destination + ".tmp"));
+        // A transfer given up is not left running behind the caller's back for long.
+        EXPECT_TRUE(server.WaitConnectionsClosed(30000));
+    }
+    const DownloadLimits exact = {300000, 60000};
+    EXPECT_TRUE(DownloadToFile(server.Url("/big.bin"), temp.File("exact.bin"), nullptr, exact));
+    EXPECT_TRUE(ReadTextFile(temp.File("exact.bin")).value_or("") == Body(300000));
+}
+
+// Closing the application while a download runs: the download is given up at once, leaves no
+// file, and the quit message is still there for the application's own loop.
+TEST_F(Downloads, QuitDuringADownloadEndsItAndIsKeptForTheLoop) {
+    server.Serve("/slow.bin", Slow(Body(40000), 2000, 200));
+    struct QuitGuard {  // however the test ends, no quit message is left for the next one
+        ~QuitGuard() {
+            MSG message;
+            while (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+            }
+        }
+    } guard;
+    PostQuitMessage(7);
+    EXPECT_FALSE(DownloadToFile(server.Url("/slow.bin"), temp.File("q.bin")));
+    EXPECT_FALSE(PathExists(temp.File("q.bin")));
+    MSG message;
+    ASSERT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(message.wParam, 7u);
+    EXPECT_TRUE(server.WaitConnectionsClosed(30000));
+}

@@ -8,14 +8,22 @@
 //   update_walk.exe <Norvane.exe> <product> [picture prefix]
 //
 // Pictures go to OSTREY_ARTIFACT_DIR as "<prefix><n>-<page>.png". Everything it started is ended
-// by id when it ends.
+// by id when it ends. With WALK_ANSWERS naming a file, the window is sent message after message
+// from the moment it appears until it has gone, and how long its answers took goes to that file
+// as "key value" lines (answer_median_ms, answer_worst_ms, answer_over_100ms, answer_count,
+// answer_misses) for the benchmark.
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "resources/ResourceIds.h"
+#include "tests/support/AnswerProbe.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowDriver.h"
 #include "updater/app/PageFlow.h"
@@ -90,6 +98,24 @@ void Picture(HWND window, const std::string& prefix, int step, int page) {
     if (SaveWindowScreenshot(window, name)) std::printf("    picture: %s\n", name.c_str());
 }
 
+// The probe's answers as "key value" lines into the file; false when it cannot be written.
+bool WriteAnswers(const char* path, const AnswerProbe& probe) {
+    std::vector<double> times = probe.round_trips_ms();
+    FILE* file = std::fopen(path, "wb");
+    if (!file) return false;
+    if (!times.empty()) {
+        std::sort(times.begin(), times.end());
+        const size_t n = times.size();
+        const double median = n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
+        const size_t slow = static_cast<size_t>(
+            times.end() - std::upper_bound(times.begin(), times.end(), 100.0));
+        std::fprintf(file, "answer_median_ms %.3f\nanswer_worst_ms %.3f\nanswer_over_100ms %zu\n",
+                     median, times.back(), slow);
+    }
+    std::fprintf(file, "answer_count %zu\nanswer_misses %zu\n", times.size(), probe.misses());
+    return std::fclose(file) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -111,6 +137,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("update window \"%s\"\n", ReadText(window).value_or("").c_str());
+    const char* answers_file = std::getenv("WALK_ANSWERS");
+    // A bound far above the aim: a slow answer is measured, not cut short.
+    std::unique_ptr<AnswerProbe> probe(answers_file ? new AnswerProbe(window, 10000) : nullptr);
 
     int page = -1;
     HWND shown = nullptr;
@@ -175,5 +204,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("Norvane ended with exit code %lu\n", *code);
+    if (probe) {
+        probe->Stop();
+        if (!WriteAnswers(answers_file, *probe)) {
+            std::printf("the answer times could not be written\n");
+            return 1;
+        }
+    }
     return page == kCompletePage && *code == 0 ? 0 : 1;
 }

@@ -465,6 +465,9 @@ void CNorvaneDlg::RefreshAlreadyCurrentPage() {
 }
 
 void CNorvaneDlg::RunCompletionActions() {
+    // The user has finished: the window goes at once rather than stand unanswering while the
+    // programs below are started and the log is sent.
+    ShowWindow(hwnd(), SW_HIDE);
     const CSetupOptions& choices = setup_options_.setup_options;
     // Everything started from here runs for the user: an elevated copy starts it with the
     // user's own token or not at all.
@@ -481,7 +484,6 @@ void CNorvaneDlg::RunCompletionActions() {
         }
     }
     if (!update_info_.DownloadedPath.empty()) DeleteFileA(update_info_.DownloadedPath.c_str());
-    ShowWindow(hwnd(), SW_HIDE);
     SendUpdateLog();
     RestartAgent();
     RunCleaner();

@@ -86,7 +86,7 @@ bool PrepareLogoImage(CUpdateInfo& info) {
     // The elevated copy fetches the logo too, into the user's profile: a folder there made a
     // junction would take the bytes anywhere.
     if (!FolderChainIsPlain(GetSpecialFolder(kFolderAppData), ParentFolder(path))) return false;
-    if (!DownloadToFile(info.LogoImageURL, path)) {
+    if (!DownloadToFile(info.LogoImageURL, path, nullptr, kOutsideFileLimits)) {
         // A partial bitmap would otherwise be taken as this version's logo from now on.
         DeleteFileA(path.c_str());
         return false;

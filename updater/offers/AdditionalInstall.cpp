@@ -17,6 +17,7 @@
 #include "updater/platform/CommandLineText.h"
 #include "updater/platform/Download.h"
 #include "updater/platform/Launch.h"
+#include "updater/platform/MessageWait.h"
 #include "updater/platform/SafeFolder.h"
 #include "updater/platform/Shell.h"
 #include "updater/platform/VersionCompare.h"
@@ -148,7 +149,6 @@ bool ProductNeedsUpdate(const std::string& product_name, const std::string& vers
 namespace {
 
 constexpr const char* kToolbarName = "Wendle";
-constexpr DWORD kWaitSliceMs = 10;
 
 bool SameName(const std::string& a, const std::string& b) {
     return lstrcmpiA(a.c_str(), b.c_str()) == 0;
@@ -370,14 +370,7 @@ bool CMediumInstall::RunSetup() {
     HANDLE process = StartCheckedSetup("/verysilent /norestart /addothersetup /NOINSTDRAVEL", true);
     // Without a process handle the exit code cannot be read, and only exit code 0 counts.
     if (!process || process == INVALID_HANDLE_VALUE) return false;
-    while (WaitForSingleObject(process, kWaitSliceMs) == WAIT_TIMEOUT) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        Sleep(kWaitSliceMs);
-    }
+    WaitDispatchingMessages(process, INFINITE);
     DWORD exit_code = 1;
     const bool read = GetExitCodeProcess(process, &exit_code) != FALSE;
     CloseHandle(process);
@@ -477,21 +470,15 @@ std::string CEndInstall::GetTitle() {
     return "";
 }
 
-bool CEndInstall::RunSetup(HWND owner, LockedSetupFile* held) {
+bool CEndInstall::RunSetup(HWND /*owner*/, LockedSetupFile* held) {
     // An end offer (which may come from the advertisement page) without a digest runs unchecked:
     // only holding it from its download to its start keeps it the file that was downloaded.
     HANDLE process = StartCheckedSetup(EndOfferParameters(parent_product), false, held);
     if (held) held->Release();
     if (!process) return false;
     if (process != INVALID_HANDLE_VALUE) {
-        while (WaitForSingleObject(process, kWaitSliceMs) == WAIT_TIMEOUT) {
-            MSG msg;
-            if (PeekMessageA(&msg, owner, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&msg);
-                DispatchMessageA(&msg);
-            }
-            Sleep(kWaitSliceMs);
-        }
+        // Every window of this thread answers meanwhile, not only the owner.
+        WaitDispatchingMessages(process, INFINITE);
         CloseHandle(process);
     }
     DeleteFileA(selected.SetupDownloadPath.c_str());

@@ -70,7 +70,7 @@ bool CAdditionalOption::DownloadEula() {
     }
     if (EulaURL.empty()) return false;
     CreateFolderPath(path, false);
-    if (!DownloadToFile(EulaURL, path, nullptr)) return false;
+    if (!DownloadToFile(EulaURL, path, nullptr, kOutsideFileLimits)) return false;
     EulaDownloadPath = path;
     return true;
 }

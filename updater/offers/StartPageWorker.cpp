@@ -14,6 +14,7 @@
 #include "updater/platform/DebugTrace.h"
 #include "updater/platform/Download.h"
 #include "updater/platform/Launch.h"
+#include "updater/platform/MessageWait.h"
 #include "updater/platform/SafeFolder.h"
 #include "updater/platform/ServerHosts.h"
 #include "updater/platform/Shell.h"
@@ -426,11 +427,11 @@ int StartPageExtension::SendPartnerReport(const std::string& os_version,
     HANDLE process = RunAsLowIntegrity("\"" + program + "\"", parameters);
     if (!process) return kHttpGetFailed;
     int result = kHttpGetFailed;
-    for (int poll = 0; poll < kSendLogPolls; ++poll) {
-        if (WaitForSingleObject(process, kSendLogPollMs) != WAIT_OBJECT_0) continue;
+    // The window stays alive through the wait, however long the copy takes.
+    if (WaitDispatchingMessages(process, static_cast<DWORD>(kSendLogPolls) * kSendLogPollMs) ==
+        WaitEnd::kSignalled) {
         DWORD code = 0;
         if (GetExitCodeProcess(process, &code)) result = static_cast<int>(code);
-        break;
     }
     // A copy still running after the last poll has not answered; it is left to end by itself.
     CloseHandle(process);

@@ -95,7 +95,8 @@ constexpr int kChangeDone = 1;
 constexpr int kChangeNotWritten = 2;    // the key would not open or the value not set
 constexpr int kChangeFailed = 3;        // an exception
 
-// The protected-mode report's copy is asked this often, this far apart, whether it has ended.
+// The protected-mode report's copy is waited for at most kSendLogPolls * kSendLogPollMs (30 s),
+// with the window's messages dispatched meanwhile.
 constexpr int kSendLogPolls = 300;
 constexpr unsigned kSendLogPollMs = 100;
 

@@ -11,6 +11,7 @@
 #include "common/ScopedHandle.h"
 #include "updater/platform/AddressRules.h"
 #include "updater/platform/DebugTrace.h"
+#include "updater/platform/MessageWait.h"
 #include "updater/platform/SafeFolder.h"
 #include "updater/platform/Shell.h"
 
@@ -20,16 +21,12 @@ constexpr DWORD kTempFileFlags =
     INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_TRANSFER_ASCII;
 static_assert(kTempFileFlags == 0x84000001, "request flags of the temporary-file download");
 constexpr DWORD kFileFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
-// The temporary-file download reports to nobody, so it reads in large blocks: every read costs
-// system calls, and reads of 1023 bytes cost most of the throughput.
-constexpr DWORD kTempFileBlock = 1024 * 1024;
 // The file download reads only what has arrived, at most this much at a time, so that its count
 // of received bytes follows the transfer closely however slowly the data come. The block is
 // large because the connection may hold far more than one small block when asked: reading it
 // all in one call keeps the number of calls, and their cost, down on a fast transfer.
 constexpr DWORD kFileBlock = 1024 * 1024;
-// The file download's progress callback hears from it at least this often; it is also what
-// keeps the caller's window responsive.
+// The file download's progress callback hears from it at least this often.
 constexpr DWORD kReportMs = 100;
 
 class InternetHandle {
@@ -105,37 +102,31 @@ bool WriteAll(HANDLE file, const char* data, DWORD size) {
     return WriteFile(file, data, size, &written, nullptr) && written == size;
 }
 
-// Reads the answer to an opened URL into the file. True only for a successful status and a
-// complete body: a body that ends before its announced length was cut off.
-bool ReadAnswerInto(HINTERNET request, HANDLE file) {
-    bool has_length = false;
-    DWORD expected = 0;
-    if (!AcceptAnswer(request, &has_length, &expected)) return false;
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kTempFileBlock]);
-    if (!buffer) return false;
-    unsigned long long received = 0;
-    for (;;) {
-        DWORD read = 0;
-        if (!InternetReadFile(request, buffer.get(), kTempFileBlock, &read)) return false;
-        if (read == 0) break;
-        if (!WriteAll(file, buffer.get(), read)) return false;
-        received += read;
-    }
-    return !has_length || received == expected;
-}
-
 // One download of an http(s) URL into an open file. WinInet blocks while it connects and while
-// it waits for data, so a worker thread does the WinInet calls and the calling thread reports
-// to the progress callback every kReportMs meanwhile: the callback dispatches the calling
-// thread's window messages, so it must run there, and often. The callback sees
-// BINDSTATUS_CONNECTING until the answer is in, then BEGINDOWNLOADDATA once, DOWNLOADINGDATA,
-// and ENDDOWNLOADDATA after a complete body. A failing report cancels: closing the handle the
-// worker is blocked on ends its call (Wine ends it only when the next data arrive, which is why
-// the worker reads only what has arrived), and the worker is always waited for before the
-// handles and the file are let go.
+// it waits for data, so a worker thread does the WinInet calls while the calling thread waits
+// dispatching its messages, and reports to the progress callback (where there is one) every
+// kReportMs meanwhile: the callback dispatches the calling thread's window messages too, so it
+// must run there, and often. The callback sees BINDSTATUS_CONNECTING until the answer is in,
+// then BEGINDOWNLOADDATA once, DOWNLOADINGDATA, and ENDDOWNLOADDATA after a complete body.
+//
+// A failing report, the time limit or a quit message cancels: the handle the worker is blocked
+// on is closed, and the calling thread returns at once without waiting for the worker (Wine ends
+// a blocked call only when the next data arrive, and a dead server may send none for minutes).
+// The worker therefore shares the transfer with the caller (the last one out frees it) and
+// writes to the file only under the lock and only while nobody has cancelled, so that once
+// Cancel has returned the caller may close and delete the file.
 class FileTransfer {
 public:
-    FileTransfer(const std::string& url, HANDLE file) : url_(url), file_(file) {}
+    FileTransfer(const std::string& url, HANDLE file, DWORD flags, const DownloadLimits& limits)
+        : url_(url), file_(file), flags_(flags), limits_(limits) {}
+
+    // True only for a successful status and a complete body within the limits that nobody
+    // cancelled. Call once; the transfer frees itself when both threads are done with it.
+    bool RunAndRelease(IBindStatusCallback* progress);
+
+private:
+    enum class Stage { kConnecting, kReceiving };
+
     ~FileTransfer() {
         if (request_) InternetCloseHandle(request_);
         if (root_) InternetCloseHandle(root_);
@@ -143,17 +134,20 @@ public:
     FileTransfer(const FileTransfer&) = delete;
     FileTransfer& operator=(const FileTransfer&) = delete;
 
-    // True only for a successful status and a complete body that nobody cancelled.
-    bool Run(IBindStatusCallback* progress);
-
-private:
-    enum class Stage { kConnecting, kReceiving };
-
     static DWORD WINAPI WorkerMain(void* self) {
         FileTransfer* transfer = static_cast<FileTransfer*>(self);
-        transfer->complete_ = transfer->Work();
+        const bool complete = transfer->Work();
+        {
+            CriticalSection::Lock lock(transfer->lock_);
+            transfer->complete_ = complete;
+        }
+        transfer->Release();
         return 0;
     }
+    void Release() {
+        if (InterlockedDecrement(&references_) == 0) delete this;
+    }
+    bool Run(IBindStatusCallback* progress);
     bool Work();
     bool Receive(HINTERNET request);
     bool Cancelled();
@@ -162,43 +156,72 @@ private:
 
     const std::string url_;
     const HANDLE file_;
-    bool complete_ = false;  // the worker's result, read once the worker has ended
-    bool begun_ = false;     // calling thread only: BEGINDOWNLOADDATA was reported
+    const DWORD flags_;
+    const DownloadLimits limits_;
+    LONG references_ = 1;
+    bool follow_closely_ = false;  // set before the worker starts: a callback watches the count
+    bool begun_ = false;  // calling thread only: BEGINDOWNLOADDATA was reported
 
     CriticalSection lock_;  // guards everything below
     HINTERNET root_ = nullptr;
     HINTERNET request_ = nullptr;
     bool cancelled_ = false;
+    bool complete_ = false;  // the worker's result
     Stage stage_ = Stage::kConnecting;
     unsigned long long received_ = 0;
     ULONG progress_max_ = 0;
 };
 
+bool FileTransfer::RunAndRelease(IBindStatusCallback* progress) {
+    const bool complete = Run(progress);
+    Release();
+    return complete;
+}
+
 bool FileTransfer::Run(IBindStatusCallback* progress) {
     root_ = InternetOpenA("Norvane", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (!root_) return false;
+    const DWORD start = GetTickCount();
+    follow_closely_ = progress != nullptr;
+    InterlockedIncrement(&references_);
     ScopedHandle worker(CreateThread(nullptr, 0, WorkerMain, this, 0, nullptr));
     if (!worker.valid()) {
-        // No thread to be had: transfer here, with only the closing reports.
+        InterlockedDecrement(&references_);
+        // No thread to be had: transfer here, within the size cap alone.
         complete_ = Work();
-    } else if (!progress) {
-        WaitForSingleObject(worker.get(), INFINITE);
     } else {
         DWORD reported = GetTickCount();
         for (;;) {
-            const DWORD since = GetTickCount() - reported;
-            if (WaitForSingleObject(worker.get(), since < kReportMs ? kReportMs - since : 0) ==
-                WAIT_OBJECT_0)
-                break;
+            const DWORD left = RemainingMs(start, limits_.max_ms, GetTickCount());
+            DWORD slice = left;
+            if (progress) {
+                const DWORD report_left = RemainingMs(reported, kReportMs, GetTickCount());
+                if (report_left < slice) slice = report_left;
+            }
+            const WaitEnd end = WaitDispatchingMessages(worker.get(), slice, true);
+            if (end == WaitEnd::kSignalled) break;
+            if (end != WaitEnd::kTimedOut ||
+                RemainingMs(start, limits_.max_ms, GetTickCount()) == 0) {
+                // Closing the window, a thread that cannot be waited on, or the time limit:
+                // the transfer is given up as one from a dead server.
+                Trace("Download given up : %s", url_.c_str());
+                Cancel();
+                return false;
+            }
+            if (!progress) continue;
             reported = GetTickCount();
             if (FAILED(Report(progress))) {
                 Cancel();
-                WaitForSingleObject(worker.get(), INFINITE);
                 return false;
             }
         }
     }
-    if (!complete_) return false;
+    bool complete;
+    {
+        CriticalSection::Lock lock(lock_);
+        complete = complete_;
+    }
+    if (!complete) return false;
     if (progress) {
         // Whatever the slices saw, the callback hears the begin and the final count, and may
         // still refuse the file.
@@ -217,7 +240,7 @@ bool FileTransfer::Work() {
         if (cancelled_) return false;
         root = root_;
     }
-    HINTERNET request = InternetOpenUrlA(root, url_.c_str(), nullptr, 0, kFileFlags, 0);
+    HINTERNET request = InternetOpenUrlA(root, url_.c_str(), nullptr, 0, flags_, 0);
     {
         CriticalSection::Lock lock(lock_);
         if (cancelled_) {
@@ -233,6 +256,8 @@ bool FileTransfer::Receive(HINTERNET request) {
     bool has_length = false;
     DWORD expected = 0;
     if (!AcceptAnswer(request, &has_length, &expected)) return false;
+    // A body announced beyond the cap is not begun.
+    if (has_length && expected > limits_.max_bytes) return false;
     {
         CriticalSection::Lock lock(lock_);
         stage_ = Stage::kReceiving;
@@ -245,14 +270,25 @@ bool FileTransfer::Receive(HINTERNET request) {
         // Waits until data have arrived, then takes only those. A count of none, which need
         // not mean the end, is settled by a one-byte read: at the end it reads nothing.
         DWORD available = 0;
-        if (!InternetQueryDataAvailable(request, &available, 0, 0)) return false;
-        const DWORD wanted = available == 0 ? 1 : available < kFileBlock ? available : kFileBlock;
+        if (follow_closely_ && !InternetQueryDataAvailable(request, &available, 0, 0)) {
+            return false;
+        }
+        // Without a callback nobody watches the count, and a given-up transfer is left to
+        // end by itself, so whole blocks are waited for: fewer, larger calls.
+        const DWORD wanted = !follow_closely_ ? kFileBlock
+                             : available == 0 ? 1
+                             : available < kFileBlock ? available
+                                                      : kFileBlock;
         DWORD read = 0;
         if (!InternetReadFile(request, buffer.get(), wanted, &read)) return false;
         if (read == 0) return !has_length || received == expected;
+        // A body that goes on past the cap (or past its own announced length) is not the file.
+        if (received + read > limits_.max_bytes) return false;
+        CriticalSection::Lock lock(lock_);
+        // After a cancel the file may already be closed and deleted: never written again.
+        if (cancelled_) return false;
         if (!WriteAll(file_, buffer.get(), read)) return false;
         received += read;
-        CriticalSection::Lock lock(lock_);
         received_ = received;
     }
     return false;
@@ -295,21 +331,24 @@ HRESULT FileTransfer::Report(IBindStatusCallback* progress) {
     return progress->OnProgress(static_cast<ULONG>(received), progress_max, status, nullptr);
 }
 
+// Downloads the URL into the file; false (and the file to be thrown away) on any failure.
+bool Transfer(const std::string& url, HANDLE file, DWORD flags, const DownloadLimits& limits,
+              IBindStatusCallback* progress) {
+    FileTransfer* transfer = new (std::nothrow) FileTransfer(url, file, flags, limits);
+    return transfer && transfer->RunAndRelease(progress);
+}
+
 // Downloads the URL into the path (created or truncated); on failure the path is removed so
 // that no partial file passes for the download.
 bool DownloadInto(const std::string& url, const std::string& path,
-                  IBindStatusCallback* progress) {
+                  IBindStatusCallback* progress, const DownloadLimits& limits) {
     if (!IsFetchableAddress(url)) {
         Trace("Not fetched (not an http or https address) : %s", url.c_str());
         return false;
     }
     HANDLE file = CreateFreshFile(path);
     if (file == INVALID_HANDLE_VALUE) return false;
-    bool complete = false;
-    {
-        FileTransfer transfer(url, file);
-        complete = transfer.Run(progress);
-    }
+    const bool complete = Transfer(url, file, kFileFlags, limits, progress);
     CloseHandle(file);
     if (!complete) DeleteFileA(path.c_str());
     return complete;
@@ -317,7 +356,8 @@ bool DownloadInto(const std::string& url, const std::string& path,
 
 }  // namespace
 
-std::string DownloadToTempFile(const std::string& file_name, const std::string& url) {
+std::string DownloadToTempFile(const std::string& file_name, const std::string& url,
+                               const DownloadLimits& limits) {
     char folder[MAX_PATH + 1] = {};
     DWORD length = GetTempPathA(MAX_PATH, folder);
     if (length == 0 || length > MAX_PATH) return "";
@@ -329,17 +369,7 @@ std::string DownloadToTempFile(const std::string& file_name, const std::string& 
 
     HANDLE file = CreateFreshFile(path);
     if (file == INVALID_HANDLE_VALUE) return "";
-
-    bool complete = false;
-    {
-        InternetHandle root(
-            InternetOpenA("Norvane", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-        // The request is closed before the root handle that owns it.
-        InternetHandle request(root ? InternetOpenUrlA(root.get(), url.c_str(), nullptr, 0,
-                                                       kTempFileFlags, 0)
-                                    : nullptr);
-        complete = request && ReadAnswerInto(request.get(), file);
-    }
+    const bool complete = Transfer(url, file, kTempFileFlags, limits, nullptr);
     CloseHandle(file);
     if (complete) return path;
     // An empty or cut-off file left under the expected name would be read by whoever next
@@ -349,13 +379,14 @@ std::string DownloadToTempFile(const std::string& file_name, const std::string& 
 }
 
 bool DownloadToFile(const std::string& url, const std::string& path,
-                    IBindStatusCallback* progress) {
+                    IBindStatusCallback* progress, const DownloadLimits& limits) {
     DeleteUrlCacheEntryA(url.c_str());
-    return DownloadInto(url, path, progress);
+    return DownloadInto(url, path, progress, limits);
 }
 
 bool DownloadToHeldFile(const std::string& url, const std::string& path,
-                        IBindStatusCallback* progress, void** file) {
+                        IBindStatusCallback* progress, void** file,
+                        const DownloadLimits& limits) {
     *file = INVALID_HANDLE_VALUE;
     if (!IsFetchableAddress(url)) {
         Trace("Not fetched (not an http or https address) : %s", url.c_str());
@@ -364,12 +395,7 @@ bool DownloadToHeldFile(const std::string& url, const std::string& path,
     DeleteUrlCacheEntryA(url.c_str());
     HANDLE held = CreateFreshFile(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ);
     if (held == INVALID_HANDLE_VALUE) return false;
-    bool complete = false;
-    {
-        FileTransfer transfer(url, held);
-        complete = transfer.Run(progress);
-    }
-    if (!complete) {
+    if (!Transfer(url, held, kFileFlags, limits, progress)) {
         CloseHandle(held);
         DeleteFileA(path.c_str());
         return false;
@@ -378,12 +404,13 @@ bool DownloadToHeldFile(const std::string& url, const std::string& path,
     return true;
 }
 
-bool DownloadReplacing(const std::string& url, const std::string& path) {
+bool DownloadReplacing(const std::string& url, const std::string& path,
+                       const DownloadLimits& limits) {
     if (url.empty() || path.empty()) return false;
     const std::string temporary = path + ".tmp";
     // A failed download has removed its own partial file; whatever else stands under the
     // temporary name (a link it refused) is not ours to delete.
-    if (!DownloadInto(url, temporary, nullptr)) return false;
+    if (!DownloadInto(url, temporary, nullptr, limits)) return false;
     if (MoveOverWithoutLinks(temporary, path)) return true;
     DeleteFileA(temporary.c_str());
     return false;

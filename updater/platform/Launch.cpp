@@ -10,6 +10,7 @@
 #include "updater/platform/BasicHelpers.h"
 #include "updater/platform/CommandLineText.h"
 #include "updater/platform/DebugTrace.h"
+#include "updater/platform/MessageWait.h"
 
 namespace {
 
@@ -74,22 +75,6 @@ bool ReadVersion(OSVERSIONINFOEXA& version) {
     ZeroMemory(&version, sizeof(version));
     version.dwOSVersionInfoSize = sizeof(version);
     return GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version)) != FALSE;
-}
-
-// Dispatches the thread's queued messages. False when a quit message was among them; the quit
-// message is consumed and the caller must post it again.
-bool PumpWaitingMessages() {
-    bool quit = false;
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            quit = true;
-            continue;
-        }
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    return !quit;
 }
 
 // The token's elevation (false where the system has none, so before Vista).
@@ -319,15 +304,8 @@ bool RunProgram(const std::string& path, const std::string& parameters, bool wai
     info.nShow = SW_SHOW;
     const bool started = ShellExecuteExA(&info) != FALSE;
 
-    if (wait && info.hProcess) {
-        bool quit_seen = false;
-        while (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) {
-            if (!PumpWaitingMessages()) quit_seen = true;
-            Sleep(10);
-        }
-        // The application must still end once the program has.
-        if (quit_seen) PostQuitMessage(0);
-    }
+    // The application must still end once the program has: a quit message is kept for then.
+    if (wait && info.hProcess) WaitDispatchingMessages(info.hProcess, INFINITE);
     if (info.hProcess) CloseHandle(info.hProcess);
     return started;
 }
@@ -360,13 +338,7 @@ int ShellStart(DWORD* process_id, HANDLE* kept, const std::string& path,
 
     if (info.hProcess) {
         if (process_id) *process_id = GetProcessIdOf(info.hProcess);
-        if (wait) {
-            bool quit_seen = false;
-            while (WaitForSingleObject(info.hProcess, 1000) == WAIT_TIMEOUT) {
-                if (!PumpWaitingMessages()) quit_seen = true;
-            }
-            if (quit_seen) PostQuitMessage(0);
-        }
+        if (wait) WaitDispatchingMessages(info.hProcess, INFINITE);
         if (kept) {
             *kept = info.hProcess;
         } else {

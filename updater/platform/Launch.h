@@ -26,8 +26,8 @@ constexpr DWORD kNoProcessId = static_cast<DWORD>(-1);
 // Shell-executes with SW_SHOWNORMAL; returns the shell's instance result (> 32 success, <= 32 the
 // failure as ShellFailureResult reads it, 5 only for a refused elevation), 0 when the file does
 // not exist. process_id (may
-// be null) receives the child's identifier. With wait, waits in 1000 ms slices and dispatches this
-// thread's messages between them.
+// be null) receives the child's identifier. With wait, waits until the program ends, dispatching
+// this thread's messages as they arrive.
 int ShellExecuteAndWait(DWORD* process_id, const std::string& path,
                         const std::string& parameters, bool wait, bool elevate);
 // The same start without waiting that hands the started process's handle to the caller, who
