@@ -86,6 +86,12 @@
 #define IDS_START_PAGE_OFFER     10108
 /* Name of the window's close button (a picture) for screen readers */
 #define IDS_CLOSE_BUTTON         10120
+/* Error page texts when the product's setup fails: could not be started; ended without
+   finishing (%lu: its exit code) */
+#define IDS_SETUP_NOT_STARTED    10121
+#define IDS_SETUP_NOT_FINISHED   10122
+/* Completion page's message line when the end offer fails (%s: its display name) */
+#define IDS_END_OFFER_FAILED     10123
 
 /* Controls: update window */
 #define IDC_PAGE_AREA            1014
@@ -120,6 +126,7 @@
 #define IDC_EXTRA_OFFER_CHECK    1045
 #define IDC_PANEL_TEXT           1014
 #define IDC_END_OFFER_CAPTION    1014
+#define IDC_ERROR_TEXT           1050
 /* Created at run time: loading picture, completion page's HTML view */
 #define IDC_RUNTIME_CHILD        1224
 

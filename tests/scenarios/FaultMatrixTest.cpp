@@ -35,17 +35,21 @@ const char* Name(Break how) {
     return "?";
 }
 
-LoopbackServer::Response Broken(const std::string& body, Break how) {
+// With `error_carries_body` the 404 and 500 answers carry the good body itself, so that a
+// download that takes an error page for the file shows it (an error page of its own would read
+// as an empty file and pass unnoticed).
+LoopbackServer::Response Broken(const std::string& body, Break how,
+                                bool error_carries_body = false) {
     LoopbackServer::Response response;
     response.body = body;
     switch (how) {
     case Break::kNotFound:
         response.status = 404;
-        response.body = "<html>not here</html>";
+        response.body = error_carries_body ? body : "<html>not here</html>";
         break;
     case Break::kServerError:
         response.status = 500;
-        response.body = "<html>trouble</html>";
+        response.body = error_carries_body ? body : "<html>trouble</html>";
         break;
     case Break::kTruncated:
         response.truncate_after = body.size() / 2;
@@ -140,7 +144,8 @@ protected:
 // ---- downloads ----
 
 // No option file (or a slow one): the update goes on without offers, and without a log address
-// nothing is logged; no partly downloaded option file stays in the temporary folder.
+// nothing is logged; no partly downloaded option file stays in the temporary folder. The 404
+// and 500 answers carry the whole option file: taken for a download, they would show its offers.
 TEST_F(Faults, OptionFileDownloadFailuresLeaveAnUpdateWithoutOffers) {
     const OptionSpec option_file = WithOffers();
     ServeOptionFile(option_file);
@@ -155,7 +160,7 @@ TEST_F(Faults, OptionFileDownloadFailuresLeaveAnUpdateWithoutOffers) {
         } else {
             SetRegString(HKEY_LOCAL_MACHINE, "Software\\Quindel\\Dravel", "AddonServerHost",
                          server.host());
-            server.Serve("/default.ashx", Broken(option_file.Xml(), how));
+            server.Serve("/default.ashx", Broken(option_file.Xml(), how, true));
         }
         const bool arrives = how == Break::kSlow;
         const DWORD pid = StartWithEnvironment("/explicitupdate");
@@ -272,6 +277,9 @@ TEST_F(Faults, OfferDownloadFailuresInstallNothingAndTheUpdateGoesOn) {
         if (until_complete.joinable()) until_complete.join();
         ExpectAnsweredThroughout(probe);
         const int state = arrives ? 1 : 0;
+        // The chosen end offer that could not be fetched is said on the completion page.
+        EXPECT_EQ(end_offer_failure,
+                  arrives ? "" : end.local_name + " could not be downloaded or started.");
         EXPECT_EQ(Log(), OfferFields('m', &middle, 1, 1, 1, state) + "&" +
                              OfferFields('e', &end, 1, 1, 1, state) + UpdateFields());
         EXPECT_EQ(OfferRuns().size(), arrives ? 2u : 0u);
@@ -297,6 +305,7 @@ TEST_F(Faults, OfferSetupsWithAWrongDigestAreDeletedUnrun) {
     EXPECT_EQ(server.RequestsFor("/offers/" + middle.name + ".exe").size(), 1u);
     EXPECT_EQ(server.RequestsFor("/offers/" + end.name + ".exe").size(), 1u);
     EXPECT_TRUE(OfferRuns().empty()) << "a setup with a wrong digest ran";
+    EXPECT_NE(end_offer_failure, "") << "the refused end offer went unsaid";
     EXPECT_FALSE(PathExists(MiddleSetupFile(middle.name)));
     EXPECT_FALSE(PathExists(EndSetupFile(end.name)));
     OfferSpec logged_middle = middle, logged_end = end;
@@ -583,48 +592,56 @@ TEST_F(Faults, TwoInstancesAtOnceGiveOneWindow) {
 
 // ---- the product's setup ----
 
-// A setup that cannot be started closes the update: nothing else is installed or reported.
-TEST_F(Faults, SetupThatCannotStartClosesTheUpdate) {
+// A setup that cannot be started, crashes, ends without a word, or reports under another
+// process's id never passes for an update that went well: the error page says what went wrong,
+// nothing after the setup runs, and closing the page sends the update log with nothing done.
+TEST_F(Faults, FailedSetupEndsOnTheErrorPageThatSaysWhatWentWrong) {
     OptionSpec option_file = WithOffers();
     UseOptionFile(option_file);
     AgentWillFind(DefaultInfo());
-    DeleteFileA(setup_path.c_str());
-    const DWORD pid = StartWithEnvironment("/explicitupdate");
-    HWND window = MainWindow(pid);
-    ASSERT_NE(window, nullptr);
-    MoveOnToTheProgressStep(window);
-    EXPECT_EQ(WaitForExit(pid, kExitTimeout), std::optional<DWORD>(0u));
-    EXPECT_TRUE(OfferRuns().empty());
-    EXPECT_TRUE(server.RequestsFor("/UpdateLog.aspx").empty());
-    EXPECT_TRUE(CallsOf(Join(product_dir, main_app)).empty());
-}
-
-// A setup that ends without its report (it crashed, said nothing, or reported under another
-// process's id) closes the update once it has ended; nothing after the setup runs.
-TEST_F(Faults, SetupEndingWithoutItsReportClosesTheUpdate) {
-    OptionSpec option_file = WithOffers();
-    UseOptionFile(option_file);
-    AgentWillFind(DefaultInfo());
-    for (const char* mode : {"crash", "silent", "wrong_pid"}) {
-        SCOPED_TRACE(mode);
+    struct Case {
+        const char* mode;  // nullptr: the setup file is missing
+        const char* says;
+    };
+    const Case cases[] = {
+        {nullptr, "could not be started"},
+        {"crash", "ended without finishing"},
+        {"silent", "ended without finishing (code 0)"},
+        {"wrong_pid", "ended without finishing (code 0)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode ? c.mode : "missing");
         NextCase();
-        UseProductSetup(mode);
+        if (c.mode) {
+            UseProductSetup(c.mode);
+        } else {
+            DeleteFileA(setup_path.c_str());
+        }
         const DWORD pid = StartWithEnvironment("/explicitupdate");
         HWND window = MainWindow(pid);
         ASSERT_NE(window, nullptr);
         MoveOnToTheProgressStep(window);
-        ASSERT_NE(WaitForPage(window, kProgressPage), nullptr);
-        EXPECT_EQ(WaitForExit(pid, 60000), std::optional<DWORD>(0u)) << "the update waits for ever";
-        EXPECT_TRUE(SetupCommand().has_value());
+        HWND error = WaitForPage(window, kErrorPage, 60000);
+        ASSERT_NE(error, nullptr) << "shows page " << PageShown(window) << ", runs "
+                                  << ProcessRuns(pid);
+        EXPECT_NE(WindowText(Control(error, IDC_ERROR_TEXT)).find(c.says), std::string::npos)
+            << WindowText(Control(error, IDC_ERROR_TEXT));
+        EXPECT_EQ(SetupCommand().has_value(), c.mode != nullptr);
+        EXPECT_TRUE(server.RequestsFor("/UpdateLog.aspx").empty()) << "logged before the end";
+        ASSERT_TRUE(Click(Control(error, IDC_PAGE_BUTTON)));
+        EXPECT_EQ(WaitForExit(pid, kExitTimeout), std::optional<DWORD>(0u));
         EXPECT_TRUE(OfferRuns().empty());
-        EXPECT_TRUE(server.RequestsFor("/UpdateLog.aspx").empty());
+        // The middle offer, chosen, never ran; the end offer was never chosen among its
+        // candidates.
+        EXPECT_EQ(Log(), OfferFields('m', &middle, 1, 1, 1, 0) + "&" +
+                             OfferFields('e', nullptr, 1, 0, 0, 0) + UpdateFields());
         EXPECT_TRUE(CallsOf(Join(product_dir, main_app)).empty());
     }
 }
 
 // A setup that never ends keeps the progress page, and the system's close command (Alt+F4,
 // the taskbar's close) does not end the update under it while the close button is disabled;
-// once the setup is ended the update closes itself.
+// once the setup is ended the error page says it ended without finishing.
 TEST_F(Faults, SetupThatNeverEndsKeepsTheWindowUntilItEnds) {
     UseOptionFile(Options(false));
     AgentWillFind(DefaultInfo());
@@ -663,8 +680,11 @@ TEST_F(Faults, SetupThatNeverEndsKeepsTheWindowUntilItEnds) {
     ASSERT_NE(process, nullptr);
     TerminateProcess(process, 1);
     CloseHandle(process);
+    HWND error = WaitForPage(window, kErrorPage, 60000);
+    ASSERT_NE(error, nullptr) << "shows page " << PageShown(window);
+    EXPECT_NE(WindowText(Control(error, IDC_ERROR_TEXT)).find("(code 1)"), std::string::npos);
+    ASSERT_TRUE(Click(Control(error, IDC_PAGE_BUTTON)));
     EXPECT_EQ(WaitForExit(pid, kExitTimeout), std::optional<DWORD>(0u));
-    EXPECT_TRUE(server.RequestsFor("/UpdateLog.aspx").empty());
 }
 
 // ---- folders that cannot be written ----

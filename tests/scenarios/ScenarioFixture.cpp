@@ -279,6 +279,24 @@ std::optional<DWORD> Scenario::Finish(DWORD pid, HWND window, std::optional<bool
         EXPECT_TRUE(box && IsWindowVisible(box)) << "no end offer on the completion page";
         SetBox(complete, IDC_END_OFFER_CHECK, *end_offer);
     }
+    end_offer_failure.clear();
+    if (!Click(Control(complete, IDC_PAGE_BUTTON))) return std::nullopt;
+    // A chosen end offer that fails keeps the page, its message line saying so; the next click
+    // closes the update.
+    const std::string failed = Module(IDS_END_OFFER_FAILED).substr(2);
+    std::optional<DWORD> code;
+    WaitUntil(
+        [&] {
+            if ((code = WaitForExit(pid, 0)).has_value()) return true;
+            const std::string message = WindowText(Control(complete, IDC_TITLE));
+            if (message.find(failed) == std::string::npos) return false;
+            end_offer_failure = message;
+            return true;
+        },
+        kWholeJobTimeout);
+    if (code || end_offer_failure.empty()) return code;
+    EXPECT_FALSE(IsWindowVisible(Control(complete, IDC_END_OFFER_CHECK)));
+    EXPECT_TRUE(IsWindowVisible(Control(complete, IDC_TITLE)));
     if (!Click(Control(complete, IDC_PAGE_BUTTON))) return std::nullopt;
     return WaitForExit(pid, kWholeJobTimeout);
 }

@@ -81,6 +81,9 @@ protected:
     // The completion page: the end-offer box set (when shown), then the finish button; waits
     // for the process to end and returns its exit code.
     std::optional<DWORD> Finish(DWORD pid, HWND window, std::optional<bool> end_offer);
+    // What the completion page's message line said when the chosen end offer failed (empty when
+    // it did not), as the last Finish saw it.
+    std::string end_offer_failure;
     // The whole walk with these choices (unset: the page's defaults): description, options,
     // the licence when `licence`, the completion page; the exit code.
     std::optional<DWORD> AcceptEverything(DWORD pid, bool licence, std::optional<bool> middle,

@@ -449,6 +449,16 @@ TEST_F(CompletionPage, TheEndOfferRunsOnlyAfterItsChecks) {
         ASSERT_TRUE(Click(box));
         ASSERT_TRUE(WaitUntil([&] { return IsChecked(box); }, kAppearTimeout));
 
+        // The offer that cannot be run is said on the page, which stays for one more click.
+        ASSERT_TRUE(Click(Control(page, IDC_PAGE_BUTTON)));
+        std::string failed = Module(IDS_END_OFFER_FAILED);
+        failed.replace(failed.find("%s"), 2, c.offer.local_name);
+        EXPECT_TRUE(WaitUntil([&] { return WindowText(Control(page, IDC_TITLE)) == failed; },
+                              kAppearTimeout))
+            << WindowText(Control(page, IDC_TITLE));
+        EXPECT_FALSE(Visible(page, IDC_END_OFFER_CHECK));
+        EXPECT_TRUE(Visible(page, IDC_TITLE));
+        EXPECT_TRUE(ProcessRuns(pid));
         Finish(pid, page);
         EXPECT_EQ(server.RequestsFor(c.offer.path).size(), c.downloads);
         EXPECT_TRUE(SetupRuns().empty()) << "ran " << SetupRuns()[0];

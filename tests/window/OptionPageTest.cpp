@@ -33,14 +33,17 @@ std::string MiddleOffer(bool checked_by_default) {
 
 // The start-page offer; a start page holding one of `check_urls` counts as already set. Without
 // the partner's link name the worker is incomplete and the box shows the offer's own title.
-std::string StartPageOffer(const std::string& check_urls, bool with_link = true) {
+// Without `view_box` the offer has no "viewcheckbox": its box is never shown.
+std::string StartPageOffer(const std::string& check_urls, bool with_link = true,
+                           bool view_box = true) {
     std::string xml = std::string("<startpage><setstartpage><![CDATA[") + kPartnerPage +
                       "]]></setstartpage><setstartpagename><![CDATA[Make Tarrow my start page]]>"
                       "</setstartpagename><setcheckstartpage><![CDATA[" + check_urls +
                       "]]></setcheckstartpage><otherstartpagesendurl><![CDATA["
                       "http://127.0.0.1:9/partner?p=%Product%]]></otherstartpagesendurl>"
                       "<changepagename><![CDATA[tarrow]]></changepagename>"
-                      "<setcheckbox>1</setcheckbox><viewcheckbox>1</viewcheckbox>"
+                      "<setcheckbox>1</setcheckbox>" +
+                      std::string(view_box ? "<viewcheckbox>1</viewcheckbox>" : "") +
                       "<linkUrl>http://www.tarrow.example/</linkUrl>";
     if (with_link) xml += std::string("<linkName>") + kPartnerName + "</linkName>";
     return xml + "</startpage>";
@@ -529,4 +532,35 @@ TEST_F(WendleOptions, ChoicesReachSetupOptionIniBeforeTheHandOver) {
     EXPECT_EQ(Saved("StartpageInfo", "LinkFlags"), "7");
     EXPECT_EQ(Saved("StartpageInfo", "CheckboxUserState"), "0");
     EXPECT_EQ(Saved("AdditionalInstallInfo_middle", "CheckboxUserState"), "<none>");
+}
+
+// Kept as the vendor's offers expect it: a start-page box the user never sees (the offer shows
+// no box, or the browser already opens the page) still counts as checked, so a complete offer
+// gets its partner shortcuts in every kind (7), while no user's choice is recorded.
+TEST_F(OptionPageTest, HiddenStartPageBoxStillAsksForThePartnerShortcuts) {
+    InstallProduct();
+    struct Case {
+        const char* why;
+        const char* browser_page;
+        bool view_box;
+    };
+    const Case cases[] = {
+        {"no viewcheckbox", "http://www.example.org/", false},
+        {"page already set", "http://start.tarrow.example/", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kBrowserMainKey, "Start Page", c.browser_page,
+                                 View::Own));
+        WriteOptionFile(StartPageOffer("start.tarrow.example", true, c.view_box));
+        DWORD pid = 0;
+        HWND window = nullptr;
+        HWND page = OpenOptionPage(DefaultInfo(), &pid, &window, true);
+        ASSERT_NE(page, nullptr);
+        EXPECT_FALSE(ReadBox(page, IDC_START_PAGE_CHECK).visible);
+        AcceptAndHandOver(pid, page, false);
+        EXPECT_EQ(Saved("StartpageInfo", "LinkFlags"), "7");
+        EXPECT_EQ(Saved("StartpageInfo", "CheckboxUserState"), "0");
+        owner.EndAll();
+    }
 }

@@ -208,9 +208,9 @@ TEST_F(ProgressStep, OnlyTheStartedSetupsReportsCountWhicheverWayTheyCome) {
 }
 
 // A setup that crashes, ends without a word, or reports only under another id leaves the page
-// nothing to wait for: the update is closed as when the setup cannot be started (no completion
-// actions). Until then the window answers.
-TEST_F(ProgressStep, SetupThatEndsWithoutItsEndReportClosesTheUpdate) {
+// nothing to wait for: the error page follows (no completion actions). Until then the window
+// answers.
+TEST_F(ProgressStep, SetupThatEndsWithoutItsEndReportShowsTheErrorPage) {
     InstallProduct();
     AgentHasWritten(DefaultInfo());
     for (const char* mode : {"crash", "silent", "wrong_pid"}) {
@@ -231,20 +231,21 @@ TEST_F(ProgressStep, SetupThatEndsWithoutItsEndReportClosesTheUpdate) {
             EXPECT_EQ(PageShown(window), kProgressPage);
             OpenSetupGate();
         }
-        std::optional<DWORD> code;
+        HWND error = nullptr;
         bool answered = true;
         WaitUntil(
             [&] {
-                if ((code = WaitForExit(pid, 0)).has_value()) return true;
-                // A window on its way out answers no more.
+                if ((error = WaitForPage(window, kErrorPage, 0)) != nullptr) return true;
                 if (!Answers(window, 15000) && IsWindowVisible(window) && ProcessRuns(pid)) {
                     answered = false;
                 }
                 return false;
             },
             kExitTimeout);
-        EXPECT_EQ(code, std::optional<DWORD>(0u)) << "the update was not closed";
+        ASSERT_NE(error, nullptr) << "shows page " << PageShown(window);
         EXPECT_TRUE(answered) << "the window stopped answering";
+        ASSERT_TRUE(Click(Control(error, IDC_PAGE_BUTTON)));
+        EXPECT_EQ(WaitForExit(pid, kExitTimeout), std::optional<DWORD>(0u));
         EXPECT_TRUE(CallsOf(Join(product_dir, main_app)).empty()) << "completion actions ran";
         EXPECT_EQ(LogRequests(), 0u);
         owner.EndAll();
@@ -253,7 +254,7 @@ TEST_F(ProgressStep, SetupThatEndsWithoutItsEndReportClosesTheUpdate) {
 
 // A setup that never ends: the window answers, and while the close button is disabled neither
 // Escape nor the system's close (WM_CLOSE, the taskbar's close command, Alt+F4) ends the
-// update under the running setup. Once the setup is gone the page closes the update itself.
+// update under the running setup. Once the setup is gone the error page follows.
 TEST_F(ProgressStep, HungSetupKeepsTheWindowUntilItEnds) {
     InstallProduct();
     AgentHasWritten(DefaultInfo());
@@ -287,6 +288,9 @@ TEST_F(ProgressStep, HungSetupKeepsTheWindowUntilItEnds) {
     ASSERT_NE(setup, nullptr);
     TerminateProcess(setup, 1);
     CloseHandle(setup);
+    HWND error = WaitForPage(window, kErrorPage, kExitTimeout);
+    ASSERT_NE(error, nullptr) << "shows page " << PageShown(window);
+    ASSERT_TRUE(Click(Control(error, IDC_PAGE_BUTTON)));
     const ExitWatch end = WaitForExitWatchingMessageBoxes(pid, kExitTimeout);
     EXPECT_EQ(end.exit_code, std::optional<DWORD>(0u));
     EXPECT_FALSE(end.message_box) << "asked: " << end.message_box->text;

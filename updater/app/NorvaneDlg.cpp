@@ -252,7 +252,17 @@ bool CNorvaneDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& res
     case kMsgShowError:
         flow_.ShowError();
         return true;
+    case kMsgSetupFailed:
+        OnSetupFailed(wparam, static_cast<DWORD>(lparam));
+        return true;
     case kMsgClose:
+        if (setup_failed_ && flow_.current_page() == kErrorPage) {
+            // The vendor learns of a failed setup as of any other update: the log goes out
+            // with what the offers did (nothing ran after the setup).
+            setup_failed_ = false;
+            ShowWindow(hwnd(), SW_HIDE);
+            SendUpdateLog();
+        }
         flow_.Close();
         return true;
     case WM_CLOSE:
@@ -429,6 +439,26 @@ bool CNorvaneDlg::OnHandOverTimer() {
     }
     flow_.HandOverFailed();
     return true;
+}
+
+void CNorvaneDlg::OnSetupFailed(WPARAM failure, DWORD exit_code) {
+    if (flow_.current_page() != kProgressPage || setup_failed_) return;
+    setup_failed_ = true;
+    if (failure == kSetupNotStarted) {
+        error_page_.SetExplanation(ResString(IDS_SETUP_NOT_STARTED));
+    } else {
+        char text[512] = {};
+        wsprintfA(text, ResString(IDS_SETUP_NOT_FINISHED).c_str(),
+                  static_cast<unsigned long>(exit_code));
+        error_page_.SetExplanation(text);
+    }
+    if (IsDebugTraceEnabled()) {
+        char text[96];
+        wsprintfA(text, "Setup failed : %lu, exit code %lu", static_cast<unsigned long>(failure),
+                  static_cast<unsigned long>(exit_code));
+        DebugTrace(text);
+    }
+    flow_.ShowError();
 }
 
 void CNorvaneDlg::CloseRunningProduct() {

@@ -69,6 +69,8 @@ private:
     void StopWatchingHandOver();
     bool OnHandOverTimer();
     void SendUpdateLog();
+    // The progress page's word that the setup failed: the error page says how.
+    void OnSetupFailed(WPARAM failure, DWORD exit_code);
     void RestartAgent();
     void RunCleaner();
 
@@ -116,4 +118,6 @@ private:
     HANDLE hand_over_process_ = nullptr;
     DWORD hand_over_pid_ = 0;
     DWORD hand_over_started_ = 0;
+    // The error page tells of a failed setup; closing it sends the update log.
+    bool setup_failed_ = false;
 };

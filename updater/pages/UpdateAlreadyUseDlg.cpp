@@ -57,6 +57,10 @@ void CUpdateErrorDlg::SetUpBitmaps() {
                 IDB_ERROR_HOVER, 0, 0);
 }
 
+void CUpdateErrorDlg::SetExplanation(const std::string& text) {
+    if (HWND label = Item(IDC_ERROR_TEXT)) SetWindowTextA(label, text.c_str());
+}
+
 void CUpdateErrorDlg::OnShown() {
     if (close_button_.hwnd()) SetFocus(close_button_.hwnd());
 }

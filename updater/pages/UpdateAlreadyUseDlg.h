@@ -30,11 +30,14 @@ private:
     ImageButton close_button_;
 };
 
-// The error page: its text is all the template's; a close button.
+// The error page: the template's text, unless a failure of its own is to be told; a close
+// button.
 class CUpdateErrorDlg : public CUpdatePage {
 public:
     CUpdateErrorDlg();
     void SetUpBitmaps();
+    // Replaces the template's explanation (a failed check) with what went wrong instead.
+    void SetExplanation(const std::string& text);
 
 protected:
     bool OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;

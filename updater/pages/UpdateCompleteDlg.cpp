@@ -175,7 +175,7 @@ void CUpdateCompleteDlg::Finish() {
     // dialog's message loop: it must not install the offer or close the update a second time.
     if (finishing_) return;
     finishing_ = true;
-    if (end_offer_) {
+    if (end_offer_ && !end_offer_reported_) {
         end_offer_->selected.CheckboxUserState =
             IsDlgButtonChecked(hwnd(), IDC_END_OFFER_CHECK) == BST_CHECKED ? 1 : 0;
         if (end_offer_->selected.CheckboxUserState == 1) {
@@ -183,10 +183,30 @@ void CUpdateCompleteDlg::Finish() {
             // first, released when it has ended.
             CEndInstallProgressDlg* download = new CEndInstallProgressDlg(end_offer_);
             download->DoModal(hwnd());
+            const bool cancelled = download->cancel_requested();
             download->Release();
+            if (!cancelled && end_offer_->install_result == 0) {
+                // The user asked for the offer: a download or start that failed is said on the
+                // page, which stays until the user finishes again.
+                ReportEndOfferFailure();
+                return;
+            }
         }
     }
     PostToWindow(kMsgClose);
+}
+
+void CUpdateCompleteDlg::ReportEndOfferFailure() {
+    complete_text_ = FormatResString(IDS_END_OFFER_FAILED, end_offer_->selected.ProductLocalName);
+    if (HWND box = Item(IDC_END_OFFER_CHECK)) ShowWindow(box, SW_HIDE);
+    if (HWND label = message_label_.hwnd()) {
+        SetWindowTextA(label, complete_text_.c_str());
+        ShowWindow(label, SW_SHOW);
+        SetWindowPos(label, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    // The next click only closes: the choice and its result stay as the log is to tell them.
+    end_offer_reported_ = true;
+    finishing_ = false;
 }
 
 bool CUpdateCompleteDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {

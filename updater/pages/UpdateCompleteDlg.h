@@ -56,6 +56,9 @@ private:
     // Creates the hidden view over the placeholder on the first call; true when it has a browser.
     bool EnsureView();
     void Finish();
+    // The message line tells that the end offer the user chose could not be downloaded or
+    // started; the page stays.
+    void ReportEndOfferFailure();
 
     CUpdateInfo* update_info_ = nullptr;
     CEndInstall* end_offer_ = nullptr;
@@ -67,6 +70,8 @@ private:
     RECT ad_area_ = {0, 0, 0, 0};
     int page_shown_ = 0;
     bool finishing_ = false;
+    // The end offer failed and the message line says so.
+    bool end_offer_reported_ = false;
     std::string complete_text_;
     HBITMAP logo_bitmap_ = nullptr;
     HBRUSH offer_brush_;

@@ -52,7 +52,7 @@ void CUpdateProgressDlg::OnShown() {
     SetFocus(hwnd());
     // Switching the toolbar back on is done before the product's own setup.
     if (MiddleOfferChosen() && medium_offer_->RunsBeforeSetup()) medium_offer_->Install();
-    if (!StartSetup()) PostToWindow(kMsgClose);
+    if (!StartSetup()) ReportFailure(kSetupNotStarted, 0);
 }
 
 bool CUpdateProgressDlg::StartSetup() {
@@ -88,8 +88,19 @@ void CUpdateProgressDlg::WatchSetup() {
         return;
     }
     KillTimer(hwnd(), kSetupWatchTimer);
+    DWORD exit_code = 0;
+    if (!GetExitCodeProcess(setup_process_.get(), &exit_code)) exit_code = 0;
     setup_process_.reset();
-    PostToWindow(kMsgClose);
+    // Without its end report nothing says the product was updated: a crash, or a setup that
+    // gave up before reporting, must not be shown as an update that went well.
+    ReportFailure(kSetupNotFinished, exit_code);
+}
+
+void CUpdateProgressDlg::ReportFailure(WPARAM failure, DWORD exit_code) {
+    if (finished_) return;
+    finished_ = true;
+    HWND parent = hwnd() ? GetParent(hwnd()) : nullptr;
+    if (parent) PostMessageA(parent, kMsgSetupFailed, failure, static_cast<LPARAM>(exit_code));
 }
 
 void CUpdateProgressDlg::OnSetupFinished() {

@@ -36,6 +36,9 @@ private:
     // A look at the setup process: once it has ended without reporting its end, the update
     // is closed as when the setup could not be started.
     void WatchSetup();
+    // Tells the window the setup failed (a SetupFailure and the setup's exit code); the page
+    // then takes no further report of the setup.
+    void ReportFailure(WPARAM failure, DWORD exit_code);
     // The user chose the middle offer on the option page.
     bool MiddleOfferChosen() const;
 
