@@ -151,11 +151,24 @@ TEST(Placeholders, InsertedValuesAreNotReadAgain) {
     StartPageReport report;
     report.product = "%ChangeResult%";
     report.change_result = 5;
-    EXPECT_EQ(FillVendorReport("%Product%-%ChangeResult%", report), "%ChangeResult%-5");
-    EXPECT_EQ(FillReportNames("%StartPageID%", "p", "%ProductName%"), "%ProductName%");
+    EXPECT_EQ(FillVendorReport("%Product%-%ChangeResult%", report), "%25ChangeResult%25-5");
+    EXPECT_EQ(FillReportNames("%StartPageID%", "p", "%ProductName%"), "%25ProductName%25");
     // Broken and unknown names stay as they are.
     EXPECT_EQ(FillVendorReport("100% %StartPage %Other% %", report), "100% %StartPage %Other% %");
     EXPECT_EQ(FillVendorReport("%StartPage", report), "%StartPage");
+}
+
+// A name with the query's own characters stays one value of its field, in both reports.
+TEST(Placeholders, NamesAreEscapedAsTheUpdateLogsValuesAre) {
+    StartPageReport report;
+    report.product = "A&b=1 #x";
+    const std::string names = FillReportNames("pd=%ProductName%&ch=%StartPageID%", "P&x=1", "id+1?");
+    EXPECT_EQ(names, "pd=P%26x%3d1&ch=id%2b1%3f");
+    EXPECT_EQ(FillVendorReport("pd=dv_%Product%&cr=%ChangeResult%", report),
+              "pd=dv_A%26b%3d1%20%23x&cr=0");
+    EXPECT_EQ(FillPartnerReport("c=%Product%", report), "c=A%26b%3d1%20%23x");
+    // Plain names are left as they are.
+    EXPECT_EQ(FillReportNames("%ProductName%", "Fennick", "home1"), "Fennick");
 }
 
 TEST(SendLogCommand, AddressStaysOneArgument) {

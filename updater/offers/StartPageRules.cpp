@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "updater/offers/OptionXml.h"
+#include "updater/offers/UpdateLogQuery.h"  // EscapeLogValue
 
 // The one place the portal table lives: Naver, Daum, Yahoo, Empas, Nate, Google.
 const char* const kPortalDomains[kPortalCount] = {"naver.com", "daum.net",  "yahoo.com",
@@ -131,14 +132,16 @@ std::string FillPlaceholders(const std::string& text, const PlaceholderValues& v
 
 std::string FillReportNames(const std::string& report_template, const std::string& product,
                             const std::string& change_page_name) {
-    return FillPlaceholders(report_template,
-                            {{"%ProductName%", product}, {"%StartPageID%", change_page_name}});
+    // The names come from the product's data and the option file; escaped as the update log's
+    // values are, a "&" or "#" in them cannot add a field or cut the report short.
+    return FillPlaceholders(report_template, {{"%ProductName%", EscapeLogValue(product)},
+                                              {"%StartPageID%", EscapeLogValue(change_page_name)}});
 }
 
 std::string FillVendorReport(const std::string& url, const StartPageReport& report) {
     return FillPlaceholders(url, {{"%StartPage%", Decimal(report.current_page_class)},
                                   {"%CheckBoxState%", Decimal(report.mode)},
-                                  {"%Product%", report.product},
+                                  {"%Product%", EscapeLogValue(report.product)},
                                   {"%ChangeResult%", Decimal(report.change_result)},
                                   {"%SendResult%", Decimal(report.send_result)},
                                   {"%CoopVer%", kReportVersion},
@@ -148,7 +151,7 @@ std::string FillVendorReport(const std::string& url, const StartPageReport& repo
 std::string FillPartnerReport(const std::string& url, const StartPageReport& report) {
     return FillPlaceholders(url, {{"%StartPage%", Decimal(report.current_page_class)},
                                   {"%CheckBoxState%", Decimal(report.mode)},
-                                  {"%Product%", report.product},
+                                  {"%Product%", EscapeLogValue(report.product)},
                                   {"%ChangeResult%", Decimal(report.change_result)},
                                   {"%Version%", kReportVersion},
                                   {"%OSVer%", report.os_version}});
