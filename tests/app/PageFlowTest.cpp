@@ -198,11 +198,23 @@ TEST(PageFlow, StartedCopyEndsThisOneOnlyOnceItTookOver) {
         f->flow.ShowPage(kOptionPage);
         EXPECT_EQ(f->host.Log(), "");
         f->flow.HandOverTaken();
-        EXPECT_EQ(f->host.Log(), "end-ok");
+        // The notice's record of the pending product is emptied by the notice, not the copy.
+        EXPECT_EQ(f->host.Log(), "clear-new end-ok");
         EXPECT_FALSE(f->flow.awaiting_hand_over());
         f->flow.HandOverTaken();  // a second report changes nothing
         f->flow.HandOverFailed();
-        EXPECT_EQ(f->host.Log(), "end-ok");
+        EXPECT_EQ(f->host.Log(), "clear-new end-ok");
+    }
+    {
+        SCOPED_TRACE("an explicit update leaves the agent's record alone");
+        Flow f(ExplicitUpdate);
+        f.host.needs_elevation = true;
+        f.host.elevation_result = 42;
+        f.Start();
+        f.flow.ShowPage(kProgressPage);
+        f.host.log.clear();
+        f.flow.HandOverTaken();
+        EXPECT_EQ(f.host.Log(), "end-ok");
     }
     {
         SCOPED_TRACE("the copy could not take over");

@@ -166,6 +166,10 @@ void PageFlow::SystemClose() {
 void PageFlow::HandOverTaken() {
     if (!awaiting_hand_over_) return;
     awaiting_hand_over_ = false;
+    // The notice's record of the pending product belongs to this user, and the copy runs in its
+    // own mode, perhaps as another account whose registry is not this user's: the notice empties
+    // it here, now that the update is in the copy's hands, as it would on its completion page.
+    if (mode_ == UpdateNotice) host_.ClearNewProjectValues();
     // The copy waits for this process's mutex, which goes when this process ends.
     host_.End(kEndOk);
 }
