@@ -308,6 +308,27 @@ TEST_F(UpdateNotice, UnusableUpdateInformationEndsSilently) {
     }
 }
 
+// A second request for the product gives way to the open window, which comes back to the user
+// from wherever it was.
+TEST_F(UpdateNotice, SecondRequestBringsTheOpenWindowBack) {
+    InstallProduct();
+    AgentHasWritten(DefaultInfo());
+    const DWORD first = StartNorvane("/updatenotice");
+    HWND window = MainWindow(first);
+    ASSERT_NE(window, nullptr);
+    ASSERT_NE(WaitForPage(window, kDescriptionPage), nullptr);
+    for (const char* mode : {"/updatenotice", "/explicitupdate"}) {
+        SCOPED_TRACE(mode);
+        ShowWindow(window, SW_MINIMIZE);
+        ASSERT_TRUE(WaitUntil([&] { return IsIconic(window) != FALSE; }, kAppearTimeout));
+        const DWORD second = StartNorvane(mode);
+        EXPECT_EQ(WaitForExit(second, kExitTimeout), std::optional<DWORD>(0u));
+        EXPECT_TRUE(WaitUntil([&] { return !IsIconic(window); }, kAppearTimeout))
+            << "the open window stayed minimised";
+        EXPECT_TRUE(IsWindowVisible(window));
+    }
+}
+
 // ---- the product option panel of the toolbar ----
 
 TEST_F(ToolbarUpdate, PanelLeftCheckedAppliesTheAlarmWithoutAsking) {

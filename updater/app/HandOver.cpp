@@ -54,3 +54,38 @@ void AnnounceTakeOver(const HandOverArguments& arguments) {
     if (!IsWindow(window)) return;
     PostMessageA(window, HandOverTakenMessage(), GetCurrentProcessId(), 0);
 }
+
+std::string InstanceWindowProperty(const std::string& product) {
+    return "NorvaneWindow_" + product;
+}
+
+namespace {
+
+struct WindowSearch {
+    std::string property;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindInstanceWindow(HWND window, LPARAM context) {
+    WindowSearch* search = reinterpret_cast<WindowSearch*>(context);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId()) return TRUE;
+    if (!GetPropA(window, search->property.c_str())) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+}  // namespace
+
+bool BringInstanceWindowToFront(const std::string& product) {
+    WindowSearch search;
+    search.property = InstanceWindowProperty(product);
+    EnumWindows(FindInstanceWindow, reinterpret_cast<LPARAM>(&search));
+    if (!search.found) return false;
+    // The window's own process is not in the foreground; a restore posted to it would wait for
+    // its queue, so the restore is asked of the window directly and the front taken for it.
+    if (IsIconic(search.found)) ShowWindowAsync(search.found, SW_RESTORE);
+    SetForegroundWindow(search.found);
+    return true;
+}

@@ -26,3 +26,11 @@ bool CheckHandOverInputs(const HandOverArguments& arguments, const std::string& 
 
 // Tells the first copy's window (when one was named) that this copy takes over.
 void AnnounceTakeOver(const HandOverArguments& arguments);
+
+// The update window of a product carries a property of this name, so that a second request for
+// the same product finds the window that is already open.
+std::string InstanceWindowProperty(const std::string& product);
+
+// Restores and brings to the front the update window of the product that another process has
+// open. False when there is none (or it could not be found).
+bool BringInstanceWindowToFront(const std::string& product);

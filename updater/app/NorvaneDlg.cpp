@@ -58,6 +58,10 @@ bool CNorvaneDlg::OnInitDialog() {
     SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
     SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
     SetWindowTextA(hwnd(), WindowTitle().c_str());
+    if (mode_ != BgPrepare) {
+        SetPropA(hwnd(), InstanceWindowProperty(product_settings_.product_name).c_str(),
+                 reinterpret_cast<HANDLE>(1));
+    }
     setup_options_.product_option.BuildProductOptions(product_settings_.product_name);
 
     if (mode_ == BgPrepare) {
@@ -231,6 +235,10 @@ bool CNorvaneDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& res
         return true;
     }
     if (msg == WM_TIMER && wparam == kHandOverTimer) return OnHandOverTimer();
+    if (msg == WM_DESTROY) {
+        RemovePropA(hwnd(), InstanceWindowProperty(product_settings_.product_name).c_str());
+        return false;
+    }
     if (msg == kMsgBuildPages) {
         // The first page is on the screen before the others are made, whatever else is queued.
         RedrawWindow(hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
