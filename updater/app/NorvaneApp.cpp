@@ -109,6 +109,9 @@ bool CNorvaneApp::AcquireInstanceMutex() {
 
     HANDLE existing = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, name.c_str());
     if (existing) {
+        // A second request for a product whose window is open: the user sees that window. The
+        // elevated copy waits for the copy that handed over instead, whose window is going.
+        if (mode == ExplicitUpdate || mode == UpdateNotice) BringInstanceWindowToFront(product_name);
         const DWORD wait = WaitForSingleObject(existing, kMutexWaitMs);
         if (wait == WAIT_OBJECT_0) {
             instance_mutex = existing;
