@@ -369,6 +369,33 @@ TEST_F(ToolbarUpdate, PanelLeftCheckedAppliesTheAlarmWithoutAsking) {
     EXPECT_EQ(Alarm(), std::optional<DWORD>(1u));
 }
 
+// The panel's link opens the page in the user's browser with the user's token (the program under
+// test runs elevated under Wine, as the elevated copy does).
+TEST_F(ToolbarUpdate, PanelLinkOpensThePageWithTheUsersToken) {
+    InstallProduct();
+    AgentHasWritten(DefaultInfo());
+    const std::string browser = Join(root.File("Browser"), "browser.exe");
+    ASSERT_TRUE(MakeFolders(root.File("Browser")));
+    ASSERT_TRUE(CopyInto(Join(DoublesDir(), "RecordedProgram.exe"), root.File("Browser"),
+                         "browser.exe"));
+    ScopedRegValue association(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", "", View::Own);
+    ASSERT_TRUE(SetRegString(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", "",
+                             Quote(browser) + " \"%1\"", View::Own));
+    DWORD pid = 0;
+    HWND window = nullptr;
+    HWND page = OpenDescription(&pid, &window);
+    ASSERT_NE(page, nullptr);
+    auto panels = ChildDialogs(page);
+    ASSERT_EQ(panels.size(), 1u) << "no option panel";
+    ASSERT_TRUE(ClickAt(Control(panels[0], IDC_PANEL_LINK), POINT{3, 3}));
+    auto calls = WaitForCalls(browser, 1);
+    ASSERT_EQ(calls.size(), 1u) << "the link opened nothing";
+    owner.Own(calls[0].pid);
+    EXPECT_FALSE(calls[0].elevated) << "opened with the administrator's token";
+    EXPECT_NE(calls[0].command.find(Module(IDS_OPTION1_TEXT2)), std::string::npos)
+        << calls[0].command;
+}
+
 TEST_F(ToolbarUpdate, ClearedPanelAsksAndAppliesTheAnswer) {
     InstallProduct();
     AgentHasWritten(DefaultInfo());

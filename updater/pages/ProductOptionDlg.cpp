@@ -1,10 +1,12 @@
 #include "updater/pages/ProductOptionDlg.h"
 
+
 #include <shellapi.h>
 
 #include "resources/ResourceIds.h"
 #include "updater/pages/PageMessages.h"
 #include "updater/platform/AddressRules.h"
+#include "updater/platform/Launch.h"  // OpenWebPageForUser
 
 namespace {
 constexpr COLORREF kLinkColor = RGB(0, 0, 255);
@@ -125,10 +127,9 @@ bool ProductOptionDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT
     case WM_COMMAND:
         if (LOWORD(wparam) == IDC_PANEL_LINK) {
             // The target comes from the option file: only a web page is opened, never a
-            // program, share or local file.
-            if (IsFetchableAddress(link_target_)) {
-                ShellExecuteA(hwnd(), "open", link_target_.c_str(), nullptr, nullptr, SW_HIDE);
-            }
+            // program, share or local file; shown, without the shell's error boxes, and from
+            // the elevated copy with the user's token, never the administrator's.
+            OpenWebPageForUser(link_target_);
             return true;
         }
         return false;
