@@ -386,6 +386,9 @@ TEST_F(MiddleOffer, NewProductIsInstalledAfterTheProductsSetup) {
 TEST_F(MiddleOffer, SwitchedOffToolbarIsSwitchedOnBeforeTheProductsSetup) {
     TempDir toolbar;
     ScopedRegTree wendle(HKEY_LOCAL_MACHINE, "Software\\Quindel\\Wendle");
+    const char kLayoutKey[] = "Software\\Microsoft\\Internet Explorer\\Toolbar\\WebBrowser";
+    ScopedRegValue layouts[] = {{HKEY_CURRENT_USER, kLayoutKey, "ITBarLayout", View::Own},
+                                {HKEY_CURRENT_USER, kLayoutKey, "ITBar7Layout", View::Own}};
     const char* const kClasses[] = {"CLSID\\{38FBE93D-4CA1-4414-AF6A-94920C5BD8DA}",
                                     "CLSID\\{7F1A79F9-78D1-4186-9F60-EE0B63DF042A}",
                                     "CLSID\\{332D49D5-832C-4EB2-8911-C596F580D14A}"};
@@ -422,6 +425,23 @@ TEST_F(MiddleOffer, SwitchedOffToolbarIsSwitchedOnBeforeTheProductsSetup) {
     // When the product's setup starts, the toolbar is on again.
     EXPECT_EQ(GetRegString(HKEY_LOCAL_MACHINE, "Software\\Quindel\\Wendle", "Reinstall"),
               std::optional<std::string>("1"));
+    // The browser takes the toolbar back meanwhile, as it does on the user's machine: the offer's
+    // result stays the one decided before the setup.
+    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Internet Explorer\\Toolbar",
+                             "{38FBE93D-4CA1-4414-AF6A-94920C5BD8DA}", "Wendle"));
+    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE,
+                             "Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\Browser "
+                             "Helper Objects\\{7F1A79F9-78D1-4186-9F60-EE0B63DF042A}",
+                             "", "Wendle"));
+    // The band shown in the first slot of the browser's layout, whichever version reads it.
+    std::vector<BYTE> layout(1000, 0);
+    const GUID band_class = {0x38FBE93D, 0x4CA1, 0x4414, {0xAF, 0x6A, 0x94, 0x92, 0x0C, 0x5B, 0xD8, 0xDA}};
+    memcpy(layout.data() + 276, &band_class, sizeof(band_class));
+    const DWORD first_slot_shown = 1u << 16;
+    memcpy(layout.data() + 16, &first_slot_shown, sizeof(first_slot_shown));
+    for (const char* name : {"ITBarLayout", "ITBar7Layout"}) {
+        ASSERT_TRUE(SetRegBinary(HKEY_CURRENT_USER, kLayoutKey, name, layout, View::Own));
+    }
 
     const std::string log = FinishAfterTheSetup(pid, window, *run);
     // Nothing was fetched or run for it, before or after.

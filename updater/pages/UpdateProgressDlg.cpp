@@ -50,8 +50,14 @@ void CUpdateProgressDlg::OnShown() {
     if (!heading_.hwnd()) heading_.SubclassDlgItem(IDC_PROGRESS_HEADING, hwnd());
     SetHeadingStyle(heading_);
     SetFocus(hwnd());
-    // Switching the toolbar back on is done before the product's own setup.
-    if (MiddleOfferChosen() && medium_offer_->RunsBeforeSetup()) medium_offer_->Install();
+    // Switching the toolbar back on is done before the product's own setup. Whether it runs
+    // before or after is decided here, once: asked again after the setup, a toolbar switched
+    // on meanwhile would be installed a second time and its result overwritten.
+    if (!middle_offer_decided_) {
+        middle_offer_decided_ = true;
+        middle_offer_before_setup_ = MiddleOfferChosen() && medium_offer_->RunsBeforeSetup();
+        if (middle_offer_before_setup_) medium_offer_->Install();
+    }
     if (!StartSetup()) ReportFailure(kSetupNotStarted, 0);
 }
 
@@ -109,7 +115,7 @@ void CUpdateProgressDlg::OnSetupFinished() {
     finished_ = true;
     KillTimer(hwnd(), kSetupWatchTimer);
     setup_process_.reset();
-    if (MiddleOfferChosen() && !medium_offer_->RunsBeforeSetup()) medium_offer_->Install();
+    if (MiddleOfferChosen() && !middle_offer_before_setup_) medium_offer_->Install();
     if (start_page_worker_) start_page_worker_->Run(start_page_worker_->info.CheckboxUserState);
     PostToWindow(kMsgNextPage);
 }

@@ -51,5 +51,7 @@ private:
     // The setup process was seen ended while its end report may still have been on its way.
     bool setup_end_seen_ = false;
     bool finished_ = false;
+    bool middle_offer_decided_ = false;
+    bool middle_offer_before_setup_ = false;
     CExStatic heading_;
 };
