@@ -293,6 +293,10 @@ TEST_F(CompletionPage, AnOfferableEndOfferIsInstalledWhenFinishedChecked) {
     if (WaitUntil([&] { return !SetupRuns().empty(); }, kAppearTimeout)) {
         LetItPaint(dialog);
         SaveWindowScreenshot(dialog, "run_dialog_end_offer.png");
+        // The owner restored meanwhile shows the box again (as Windows does): the offer is not
+        // started again.
+        SendMessageTimeoutA(dialog, WM_SHOWWINDOW, TRUE, SW_PARENTOPENING, SMTO_ABORTIFHUNG, 5000,
+                            nullptr);
     }
     ASSERT_EQ(WaitForExit(pid, kExitTimeout), std::optional<DWORD>(0u));
 

@@ -83,11 +83,17 @@ void CEndInstallProgressDlg::RunOffer() {
 bool CEndInstallProgressDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM, LRESULT&) {
     switch (msg) {
     case WM_SHOWWINDOW:
-        if (wparam && end_offer_) SetTimer(hwnd(), kStartTimer, kStartDelayMs, nullptr);
+        // The box is shown again whenever its owner is restored, the offer's setup still
+        // running: the offer starts once, on the first showing only.
+        if (wparam && end_offer_ && !offer_started_) {
+            SetTimer(hwnd(), kStartTimer, kStartDelayMs, nullptr);
+        }
         return false;
     case WM_TIMER:
         if (wparam != kStartTimer) return false;
         KillTimer(hwnd(), kStartTimer);
+        if (offer_started_) return true;
+        offer_started_ = true;
         RunOffer();
         return true;
     default:

@@ -48,5 +48,6 @@ private:
     std::string caption_text_;
     CEndInstall* end_offer_;
     int cancel_requested_ = 0;
+    bool offer_started_ = false;
     LONG reference_count_ = 1;
 };
