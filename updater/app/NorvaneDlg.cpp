@@ -455,10 +455,8 @@ void CNorvaneDlg::OnSetupFailed(WPARAM failure, DWORD exit_code) {
     if (failure == kSetupNotStarted) {
         error_page_.SetExplanation(ResString(IDS_SETUP_NOT_STARTED));
     } else {
-        char text[512] = {};
-        wsprintfA(text, ResString(IDS_SETUP_NOT_FINISHED).c_str(),
-                  static_cast<unsigned long>(exit_code));
-        error_page_.SetExplanation(text);
+        error_page_.SetExplanation(
+            FormatResString(IDS_SETUP_NOT_FINISHED, std::to_string(exit_code)));
     }
     if (IsDebugTraceEnabled()) {
         char text[96];
