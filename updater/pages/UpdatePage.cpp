@@ -40,9 +40,9 @@ void CUpdatePage::SetHeadingStyle(CExStatic& label) {
     label.SetPageBackground();
 }
 
-void CUpdatePage::PostToWindow(UINT request) const {
+void CUpdatePage::PostToWindow(UINT request, WPARAM wparam, LPARAM lparam) const {
     HWND parent = hwnd() ? GetParent(hwnd()) : nullptr;
-    if (parent) PostMessageA(parent, request, 0, 0);
+    if (parent) PostMessageA(parent, request, wparam, lparam);
 }
 
 bool CUpdatePage::SetUpButton(ImageButton& button, int id, WORD normal, WORD pressed, WORD hover,

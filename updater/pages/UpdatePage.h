@@ -25,7 +25,7 @@ protected:
     // The page's heading look: the module's bold heading font on the page background.
     static void SetHeadingStyle(CExStatic& label);
     // Posts one of the requests of PageMessages.h to the window.
-    void PostToWindow(UINT request) const;
+    void PostToWindow(UINT request, WPARAM wparam = 0, LPARAM lparam = 0) const;
     // Attaches the button, loads its bitmaps (resource numbers, 0 for none), sizes it to the
     // normal one and centres it horizontally in the page, `x_offset` pixels to the right,
     // keeping its top. False when the control or its normal bitmap is missing.

@@ -105,8 +105,7 @@ void CUpdateProgressDlg::WatchSetup() {
 void CUpdateProgressDlg::ReportFailure(WPARAM failure, DWORD exit_code) {
     if (finished_) return;
     finished_ = true;
-    HWND parent = hwnd() ? GetParent(hwnd()) : nullptr;
-    if (parent) PostMessageA(parent, kMsgSetupFailed, failure, static_cast<LPARAM>(exit_code));
+    PostToWindow(kMsgSetupFailed, failure, static_cast<LPARAM>(exit_code));
 }
 
 void CUpdateProgressDlg::OnSetupFinished() {
