@@ -300,7 +300,7 @@ TEST_F(Offers, EndOfferWithoutDigestIsHeldFromItsDownloadToItsStart) {
     EXPECT_FALSE(MoveFileExA(planted.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING));
     EXPECT_EQ(ReadAll(file), setup_bytes);
 
-    ASSERT_TRUE(offer.RunSetup(nullptr, &held));
+    ASSERT_TRUE(offer.RunSetup(&held));
     EXPECT_FALSE(held.is_open());
     EXPECT_EQ(ReadAll(record), "/silent /addsetup /NOINSTDRAVEL /parentproduct=\"" + parent + "\"\n");
     EXPECT_FALSE(PathExists(file));
@@ -346,7 +346,7 @@ TEST_F(Offers, CancelledEndDownloadLeavesNoFile) {
     ASSERT_TRUE(offer.LoadFromXml(parent, OptionFile(dir, "end", ProductInfo(fresh, "1.0", ServeSetup(fresh), ""))));
     offer.SelectEndOffer();
     const std::string file = OfferFile(offer, fresh);
-    EXPECT_FALSE(offer.InstallWithProgress(&cancel, nullptr));
+    EXPECT_FALSE(offer.InstallWithProgress(&cancel));
     EXPECT_FALSE(PathExists(file));
     EXPECT_FALSE(PathExists(record));
 }

@@ -470,7 +470,7 @@ std::string CEndInstall::GetTitle() {
     return "";
 }
 
-bool CEndInstall::RunSetup(HWND /*owner*/, LockedSetupFile* held) {
+bool CEndInstall::RunSetup(LockedSetupFile* held) {
     // An end offer (which may come from the advertisement page) without a digest runs unchecked:
     // only holding it from its download to its start keeps it the file that was downloaded.
     HANDLE process = StartCheckedSetup(EndOfferParameters(parent_product), false, held);
@@ -485,14 +485,14 @@ bool CEndInstall::RunSetup(HWND /*owner*/, LockedSetupFile* held) {
     return true;
 }
 
-bool CEndInstall::Install() { return InstallWithProgress(nullptr, nullptr); }
+bool CEndInstall::Install() { return InstallWithProgress(nullptr); }
 
-bool CEndInstall::InstallWithProgress(IBindStatusCallback* progress, HWND owner) {
+bool CEndInstall::InstallWithProgress(IBindStatusCallback* progress) {
     if (!loaded) return false;
     install_result = 0;
     if (IsInstalled()) return false;
     LockedSetupFile held;
-    if (!DownloadSetup(progress, &held) || !RunSetup(owner, &held)) return false;
+    if (!DownloadSetup(progress, &held) || !RunSetup(&held)) return false;
     install_result = 1;
     return true;
 }

@@ -132,9 +132,9 @@ public:
     bool SaveToIni(const std::string& ini_path) override;
     std::string GetTitle() override;
     bool Install() override;
-    // As Install, with the download reporting to `progress` and the wait dispatching the
-    // owner window's messages.
-    bool InstallWithProgress(IBindStatusCallback* progress, HWND owner);
+    // As Install, with the download reporting to `progress`; the thread's windows answer
+    // throughout the download and the setup.
+    bool InstallWithProgress(IBindStatusCallback* progress);
 
     // Chooses the product to offer: the first other product not installed, else the first.
     void SelectEndOffer();
@@ -143,7 +143,7 @@ public:
     bool SetEndOffer(const AdditionalInstallInfo& record, const std::string& product);
     // Starts the downloaded setup (checked when a digest is given) and waits for it; the setup
     // file is deleted afterwards. True when it could be started.
-    bool RunSetup(HWND owner, LockedSetupFile* held = nullptr);
+    bool RunSetup(LockedSetupFile* held = nullptr);
 
     std::vector<AdditionalInstallInfo> products;
 

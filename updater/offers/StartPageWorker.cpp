@@ -428,8 +428,7 @@ int StartPageExtension::SendPartnerReport(const std::string& os_version,
     if (!process) return kHttpGetFailed;
     int result = kHttpGetFailed;
     // The window stays alive through the wait, however long the copy takes.
-    if (WaitDispatchingMessages(process, static_cast<DWORD>(kSendLogPolls) * kSendLogPollMs) ==
-        WaitEnd::kSignalled) {
+    if (WaitDispatchingMessages(process, kSendLogWaitMs) == WaitEnd::kSignalled) {
         DWORD code = 0;
         if (GetExitCodeProcess(process, &code)) result = static_cast<int>(code);
     }

@@ -95,10 +95,9 @@ constexpr int kChangeDone = 1;
 constexpr int kChangeNotWritten = 2;    // the key would not open or the value not set
 constexpr int kChangeFailed = 3;        // an exception
 
-// The protected-mode report's copy is waited for at most kSendLogPolls * kSendLogPollMs (30 s),
-// with the window's messages dispatched meanwhile.
-constexpr int kSendLogPolls = 300;
-constexpr unsigned kSendLogPollMs = 100;
+// The protected-mode report's copy is waited for at most this long, with the window's messages
+// dispatched meanwhile.
+constexpr unsigned long kSendLogWaitMs = 30000;
 
 // The browser's start page: "Start Page" under HKEY_CURRENT_USER
 // "Software\\Microsoft\\Internet Explorer\\Main", read whole; "" when it cannot be read.

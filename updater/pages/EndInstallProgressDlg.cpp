@@ -75,7 +75,7 @@ STDMETHODIMP CEndInstallProgressDlg::OnProgress(ULONG progress, ULONG progress_m
 
 void CEndInstallProgressDlg::RunOffer() {
     if (end_offer_ && end_offer_->loaded && end_offer_->selected.CheckboxUserState == 1) {
-        end_offer_->InstallWithProgress(this, hwnd());
+        end_offer_->InstallWithProgress(this);
     }
     EndDialog(1);
 }
