@@ -1,11 +1,7 @@
 #include "updater/pages/ProductOptionDlg.h"
 
-
-#include <shellapi.h>
-
 #include "resources/ResourceIds.h"
 #include "updater/pages/PageMessages.h"
-#include "updater/platform/AddressRules.h"
 #include "updater/platform/Launch.h"  // OpenWebPageForUser
 
 namespace {

@@ -24,7 +24,7 @@ constexpr DownloadLimits kSetupLimits = {512ull * 1024 * 1024, 60ul * 60 * 1000}
 
 // Downloads the URL through WinInet into "<temporary folder>\\<file_name>" and returns that
 // path; "" when the file cannot be created, the server cannot be reached, answers with an error
-// status, or the body breaks off (the empty or partial file then stays behind).
+// status, or the body breaks off (no empty or partial file is left under the name).
 std::string DownloadToTempFile(const std::string& file_name, const std::string& url,
                                const DownloadLimits& limits = kOutsideFileLimits);
 
