@@ -117,13 +117,7 @@ TEST_F(Licence, GoingOnUncheckedAsksAndOnlyYesMovesOn) {
 // A click on an address in the licence opens it through the shell (here the association of
 // "http" names a recording program); a click elsewhere in the text opens nothing.
 TEST_F(Licence, ClickOnAnAddressOpensItAndOtherClicksDoNothing) {
-    const std::string opener = Join(root.File("Link Opener"), "opener.exe");
-    ASSERT_TRUE(MakeFolders(root.File("Link Opener")));
-    ASSERT_TRUE(CopyInto(Join(DoublesDir(), "RecordedProgram.exe"), root.File("Link Opener"),
-                         "opener.exe"));
-    ScopedRegValue association(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", "", View::Own);
-    ASSERT_TRUE(SetRegString(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", "",
-                             Quote(opener) + " \"%1\"", View::Own));
+    const std::string opener = RecordWebAddresses();
     // The opener only records what it is given; nothing is fetched.
     const std::string address = "http://www.quindel.example/licence";
 

@@ -379,6 +379,17 @@ void UpdateWindowTest::AgentWillFind(const UpdateInfoText& text, bool write, DWO
     DeleteFileA(UpdateInfoPath(product).c_str());
 }
 
+std::string UpdateWindowTest::RecordWebAddresses() {
+    const std::string folder = root.File("Link Opener");
+    const std::string opener = Join(folder, "opener.exe");
+    EXPECT_TRUE(MakeFolders(folder));
+    EXPECT_TRUE(CopyInto(Join(DoublesDir(), "RecordedProgram.exe"), folder, "opener.exe"));
+    const char kCommand[] = "http\\shell\\open\\command";
+    if (!http_association) http_association.emplace(HKEY_CLASSES_ROOT, kCommand, "", View::Own);
+    EXPECT_TRUE(SetRegString(HKEY_CLASSES_ROOT, kCommand, "", Quote(opener) + " \"%1\"", View::Own));
+    return opener;
+}
+
 void UpdateWindowTest::AgentHasWritten(const UpdateInfoText& text) {
     ASSERT_TRUE(CreateFolder(DataFolder()));
     ASSERT_TRUE(WriteTextFile(UpdateInfoPath(product), text.Text()));

@@ -152,6 +152,15 @@ protected:
     std::string DataFolder() const;
     std::string AgentKey() const { return "SOFTWARE\\Quindel\\Dravel\\" + product; }
     UpdateInfoText DefaultInfo() const;
+    // From here to the test's end the shell opens web addresses with a recording program (the
+    // association of "http", in a folder with a blank); its path, for WaitForCalls.
+    std::string RecordWebAddresses();
+    // An update notice on its description page (the agent's findings written before).
+    HWND OpenDescription(DWORD* pid, HWND* window) {
+        *pid = StartNorvane("/updatenotice");
+        *window = MainWindow(*pid);
+        return *window ? WaitForPage(*window, kDescriptionPage) : nullptr;
+    }
 
     const std::string product;
     testsupport::TempDir root;
@@ -176,6 +185,7 @@ protected:
     testsupport::ScopedRegTree product_key;
     testsupport::ScopedRegTree agent_state;
     std::vector<testsupport::Process> started;
+    std::optional<testsupport::ScopedRegValue> http_association;
     // Last, so that it ends every process before the folders and values above go.
     testsupport::ProcessOwner owner;
 };
@@ -199,11 +209,6 @@ protected:
                                         testsupport::View::Own);
     }
     // The notice's description page, with the panel.
-    HWND OpenDescription(DWORD* pid, HWND* window) {
-        *pid = StartNorvane("/updatenotice");
-        *window = MainWindow(*pid);
-        return *window ? WaitForPage(*window, kDescriptionPage) : nullptr;
-    }
     testsupport::ScopedRegValue alarm{HKEY_CURRENT_USER, kAlarmKey, "PhishingAlarm2",
                                       testsupport::View::Own};
 };

@@ -313,10 +313,9 @@ TEST_F(UpdateNotice, UnusableUpdateInformationEndsSilently) {
 TEST_F(UpdateNotice, SecondRequestBringsTheOpenWindowBack) {
     InstallProduct();
     AgentHasWritten(DefaultInfo());
-    const DWORD first = StartNorvane("/updatenotice");
-    HWND window = MainWindow(first);
-    ASSERT_NE(window, nullptr);
-    ASSERT_NE(WaitForPage(window, kDescriptionPage), nullptr);
+    DWORD first = 0;
+    HWND window = nullptr;
+    ASSERT_NE(OpenDescription(&first, &window), nullptr);
     for (const char* mode : {"/updatenotice", "/explicitupdate"}) {
         SCOPED_TRACE(mode);
         ShowWindow(window, SW_MINIMIZE);
@@ -374,13 +373,7 @@ TEST_F(ToolbarUpdate, PanelLeftCheckedAppliesTheAlarmWithoutAsking) {
 TEST_F(ToolbarUpdate, PanelLinkOpensThePageWithTheUsersToken) {
     InstallProduct();
     AgentHasWritten(DefaultInfo());
-    const std::string browser = Join(root.File("Browser"), "browser.exe");
-    ASSERT_TRUE(MakeFolders(root.File("Browser")));
-    ASSERT_TRUE(CopyInto(Join(DoublesDir(), "RecordedProgram.exe"), root.File("Browser"),
-                         "browser.exe"));
-    ScopedRegValue association(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", "", View::Own);
-    ASSERT_TRUE(SetRegString(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", "",
-                             Quote(browser) + " \"%1\"", View::Own));
+    const std::string browser = RecordWebAddresses();
     DWORD pid = 0;
     HWND window = nullptr;
     HWND page = OpenDescription(&pid, &window);
