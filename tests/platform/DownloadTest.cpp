@@ -634,3 +634,46 @@ TEST_F(Downloads, QuitDuringADownloadEndsItAndIsKeptForTheLoop) {
     EXPECT_EQ(message.wParam, 7u);
     EXPECT_TRUE(server.WaitConnectionsClosed(30000));
 }
+
+// Reports (the update log, the vendor's reports) go to a server that may take seconds to
+// answer: the calling thread keeps answering its windows meanwhile, a quit message posted as
+// the window closes does not drop the report, and the quit is still there afterwards.
+TEST_F(Downloads, ReportsToASlowServerStillGoOutAndLeaveTheCallingThreadAnswering) {
+    LoopbackServer::Response slow;
+    slow.body = "ok";
+    slow.delay_ms = 2500;
+    server.Serve("/log.asp", slow);
+    server.Serve("/count.asp", slow);
+    struct QuitGuard {
+        ~QuitGuard() {
+            MSG message;
+            while (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+            }
+        }
+    } guard;
+    struct Case {
+        const char* name;
+        const char* path;
+        std::function<bool()> send;
+    };
+    const Case cases[] = {
+        {"update log", "/log.asp", [&] { return SendLogRequest(server.Url("/log.asp"), "a=1"); }},
+        {"report", "/count.asp",
+         [&] { return HttpGet(server.Url("/count.asp") + "?b=2") == kHttpGetSent; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ThreadWindow window;
+        ASSERT_NE(window.hwnd(), nullptr);
+        AnswerProbe probe(window.hwnd(), 2000);
+        PostQuitMessage(3);
+        EXPECT_TRUE(c.send());
+        probe.Stop();
+        EXPECT_EQ(server.RequestsFor(c.path).size(), 1u);
+        EXPECT_EQ(probe.misses(), 0u) << "the thread stopped answering during the report";
+        EXPECT_GT(probe.answered(), 0u);
+        MSG message;
+        ASSERT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+        EXPECT_EQ(message.wParam, 3u);
+    }
+}

@@ -1,11 +1,11 @@
 #include "updater/platform/BasicHelpers.h"
 
 #include <windows.h>
-#include <wininet.h>
 
 #include <algorithm>
 
 #include "updater/platform/AddressRules.h"
+#include "updater/platform/Download.h"
 
 std::string OwnModulePath() {
     char path[MAX_PATH + 1] = {};
@@ -24,14 +24,7 @@ bool FileExists(const std::string& path) {
 int HttpGet(const std::string& url) {
     // WinInet would also open ftp: and file: addresses; a report goes to a web server only.
     if (!IsFetchableAddress(url)) return kHttpGetFailed;
-    HINTERNET root = InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    if (!root) return kHttpGetFailed;
-    HINTERNET request = InternetOpenUrlA(root, url.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0);
-    if (!request) {
-        InternetCloseHandle(root);
-        return kHttpGetFailed;
-    }
-    InternetCloseHandle(request);
-    InternetCloseHandle(root);
-    return kHttpGetSent;
+    unsigned long stage = 0;
+    unsigned long error = 0;
+    return OpenUnread(url, kReportLimitMs, &stage, &error) ? kHttpGetSent : kHttpGetFailed;
 }

@@ -115,10 +115,18 @@ bool WriteAll(HANDLE file, const char* data, DWORD size) {
 // The worker therefore shares the transfer with the caller (the last one out frees it) and
 // writes to the file only under the lock and only while nobody has cancelled, so that once
 // Cancel has returned the caller may close and delete the file.
+//
+// A report (file_ is INVALID_HANDLE_VALUE) only opens the URL, so that the server takes the
+// request, and leaves the answer unread; it is not given up on a quit message, because a report
+// sent as the window closes must still go out, only at its time limit.
 class FileTransfer {
 public:
     FileTransfer(const std::string& url, HANDLE file, DWORD flags, const DownloadLimits& limits)
         : url_(url), file_(file), flags_(flags), limits_(limits) {}
+
+    // The same, giving why it failed, for a report's trace: stage 2 no internet session, 1 the
+    // URL did not open (with the error code), 0 anything else.
+    bool RunAndRelease(DWORD* failure_stage, DWORD* failure_error);
 
     // True only for a successful status and a complete body within the limits that nobody
     // cancelled. Call once; the transfer frees itself when both threads are done with it.
@@ -160,6 +168,7 @@ private:
     const DownloadLimits limits_;
     LONG references_ = 1;
     bool follow_closely_ = false;  // set before the worker starts: a callback watches the count
+    bool is_report() const { return file_ == INVALID_HANDLE_VALUE; }
     bool begun_ = false;  // calling thread only: BEGINDOWNLOADDATA was reported
 
     CriticalSection lock_;  // guards everything below
@@ -167,6 +176,8 @@ private:
     HINTERNET request_ = nullptr;
     bool cancelled_ = false;
     bool complete_ = false;  // the worker's result
+    DWORD failure_stage_ = 0;
+    DWORD failure_error_ = 0;
     Stage stage_ = Stage::kConnecting;
     unsigned long long received_ = 0;
     ULONG progress_max_ = 0;
@@ -178,9 +189,25 @@ bool FileTransfer::RunAndRelease(IBindStatusCallback* progress) {
     return complete;
 }
 
+bool FileTransfer::RunAndRelease(DWORD* failure_stage, DWORD* failure_error) {
+    const bool complete = Run(nullptr);
+    {
+        CriticalSection::Lock lock(lock_);
+        *failure_stage = failure_stage_;
+        *failure_error = failure_error_;
+    }
+    Release();
+    return complete;
+}
+
 bool FileTransfer::Run(IBindStatusCallback* progress) {
-    root_ = InternetOpenA("Norvane", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    if (!root_) return false;
+    root_ = InternetOpenA(is_report() ? nullptr : "Norvane", INTERNET_OPEN_TYPE_PRECONFIG,
+                          nullptr, nullptr, 0);
+    if (!root_) {
+        failure_stage_ = 2;
+        failure_error_ = GetLastError();
+        return false;
+    }
     const DWORD start = GetTickCount();
     follow_closely_ = progress != nullptr;
     InterlockedIncrement(&references_);
@@ -198,7 +225,7 @@ bool FileTransfer::Run(IBindStatusCallback* progress) {
                 const DWORD report_left = RemainingMs(reported, kReportMs, GetTickCount());
                 if (report_left < slice) slice = report_left;
             }
-            const WaitEnd end = WaitDispatchingMessages(worker.get(), slice, true);
+            const WaitEnd end = WaitDispatchingMessages(worker.get(), slice, !is_report());
             if (end == WaitEnd::kSignalled) break;
             if (end != WaitEnd::kTimedOut ||
                 RemainingMs(start, limits_.max_ms, GetTickCount()) == 0) {
@@ -241,14 +268,20 @@ bool FileTransfer::Work() {
         root = root_;
     }
     HINTERNET request = InternetOpenUrlA(root, url_.c_str(), nullptr, 0, flags_, 0);
+    const DWORD error = request ? 0 : GetLastError();
     {
         CriticalSection::Lock lock(lock_);
+        if (!request) {
+            failure_stage_ = 1;
+            failure_error_ = error;
+        }
         if (cancelled_) {
             if (request) InternetCloseHandle(request);
             return false;
         }
         request_ = request;
     }
+    if (is_report()) return request != nullptr;
     return request && Receive(request);
 }
 
@@ -416,25 +449,24 @@ bool DownloadReplacing(const std::string& url, const std::string& path,
     return false;
 }
 
+bool OpenUnread(const std::string& url, unsigned long max_ms, unsigned long* failure_stage,
+                unsigned long* failure_error) {
+    *failure_stage = 0;
+    *failure_error = 0;
+    if (!IsFetchableAddress(url)) return false;
+    const DownloadLimits limits = {0, max_ms};
+    FileTransfer* transfer = new (std::nothrow)
+        FileTransfer(url, INVALID_HANDLE_VALUE, INTERNET_FLAG_RELOAD, limits);
+    return transfer && transfer->RunAndRelease(failure_stage, failure_error);
+}
+
 bool SendLogRequest(const std::string& address, const std::string& query) {
     const std::string url = address + "?" + query;
     Trace("Log URL : %s", url.c_str());
-    if (!IsFetchableAddress(url)) return false;
-    try {
-        InternetHandle root(
-            InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-        if (!root) {
-            Trace("Log Error 2 : %d", static_cast<int>(GetLastError()));
-            return false;
-        }
-        InternetHandle request(
-            InternetOpenUrlA(root.get(), url.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0));
-        if (!request) {
-            Trace("Log Error 1 : %d", static_cast<int>(GetLastError()));
-            return false;
-        }
-        return true;
-    } catch (...) {
-        return false;
-    }
+    DWORD stage = 0;
+    DWORD error = 0;
+    if (OpenUnread(url, kReportLimitMs, &stage, &error)) return true;
+    if (stage == 2) Trace("Log Error 2 : %d", static_cast<int>(error));
+    if (stage == 1) Trace("Log Error 1 : %d", static_cast<int>(error));
+    return false;
 }

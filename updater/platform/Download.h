@@ -52,6 +52,17 @@ bool DownloadToHeldFile(const std::string& url, const std::string& path,
 bool DownloadReplacing(const std::string& url, const std::string& path,
                        const DownloadLimits& limits = kOutsideFileLimits);
 
+// The longest a report may take to be taken by its server, connecting included.
+constexpr unsigned long kReportLimitMs = 30ul * 1000;
+
+// Opens an http(s) URL so that its server takes the request, and closes it unread: a report.
+// Runs on a worker thread like the downloads, but a quit message does not end it (a report
+// sent as the window closes still goes out); only max_ms does. True when the URL opened. On
+// failure, failure_stage is 2 when no internet session could be had, 1 when the URL did not
+// open (failure_error then holds the error code), 0 otherwise.
+bool OpenUnread(const std::string& url, unsigned long max_ms, unsigned long* failure_stage,
+                unsigned long* failure_error);
+
 // GET of "<address>?<query>" whose response is never read, with debug traces ("Log URL : %s",
 // "Log Error 1 : %d", "Log Error 2 : %d"). True only when the URL opened. Used for the update log.
 bool SendLogRequest(const std::string& address, const std::string& query);
