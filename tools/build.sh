@@ -39,16 +39,26 @@ configure() {  # dir toolchain tests thread-model
 
 # The shipped files: win32 thread model (nothing Windows XP lacks), built for size.
 configure build i686 OFF win32
-cmake --build build -j "$jobs"
 
-if [ "$with_tests" = 1 ]; then
-  arch=$(tools/test-arch.sh)
-  # The test tree may use std::thread in test code.
-  configure build/test "$arch" ON posix
-  if [ "$demo_only" = 1 ]; then
-    cmake --build build/test -j "$jobs" --target Norvane Pallix ko-KR update_walk vendor_server \
-      agent_double recorded_program product_setup offer_setup
-  else
-    cmake --build build/test -j "$jobs"
-  fi
+if [ "$with_tests" = 0 ]; then
+  cmake --build build -j "$jobs"
+  exit 0
 fi
+
+arch=$(tools/test-arch.sh)
+# The test tree may use std::thread in test code.
+configure build/test "$arch" ON posix
+targets=all
+if [ "$demo_only" = 1 ]; then
+  targets="Norvane Pallix ko-KR update_walk vendor_server agent_double recorded_program product_setup offer_setup"
+fi
+# Both trees under one make that shares its job slots between them, so that the end of one tree
+# (a last unit or link running alone) does not leave a core idle while the other waits its turn.
+make -j "$jobs" --no-print-directory -f - <<MAKE
+.PHONY: both shipped tests
+both: shipped tests
+shipped:
+	+@\$(MAKE) --no-print-directory -C build
+tests:
+	+@\$(MAKE) --no-print-directory -C build/test $targets
+MAKE

@@ -11,7 +11,7 @@ PACKAGES=(
   g++-mingw-w64-i686 mingw-w64-i686-dev g++-mingw-w64-x86-64 mingw-w64-x86-64-dev
   cmake make
   xvfb xauth x11-utils xdotool imagemagick icoutils
-  ccache
+  ccache lld
   googletest
   python3 bc
   clang libclang-rt-14-dev llvm
