@@ -6,7 +6,9 @@
 #include <urlmon.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
+#include <thread>
 #include <vector>
 
 #include "tests/support/AnswerProbe.h"
@@ -16,6 +18,7 @@
 #include "tests/support/UnixLink.h"
 #include "updater/platform/BasicHelpers.h"
 #include "updater/platform/Download.h"
+#include "updater/platform/MessageWait.h"
 
 using namespace testsupport;
 using Response = LoopbackServer::Response;
@@ -676,4 +679,32 @@ TEST_F(Downloads, ReportsToASlowServerStillGoOutAndLeaveTheCallingThreadAnswerin
         ASSERT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
         EXPECT_EQ(message.wParam, 3u);
     }
+}
+
+// A long piece of work on a window's thread (making the pages) answers messages that other
+// programs send between its steps, while a request posted meanwhile keeps its place behind it.
+TEST(MessageWait, BetweenStepsSentMessagesAreAnsweredAndPostedOnesStayQueued) {
+    ThreadWindow window;
+    ASSERT_NE(window.hwnd(), nullptr);
+    constexpr UINT kRequest = WM_APP + 7;
+    ASSERT_TRUE(PostMessageA(window.hwnd(), kRequest, 0, 0));
+    std::atomic<bool> answered{false};
+    std::thread sender([&] {
+        DWORD_PTR ignored = 0;
+        answered = SendMessageTimeoutA(window.hwnd(), WM_NULL, 0, 0, SMTO_NORMAL, 20000,
+                                       &ignored) != 0;
+    });
+    // Polled without pumping, as the work would: the message waits until it is answered.
+    bool pending = false;
+    for (int i = 0; i < 1000 && !pending; ++i) {
+        pending = (HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0;
+        if (!pending) Sleep(20);
+    }
+    EXPECT_TRUE(pending);
+    EXPECT_FALSE(answered);
+    AnswerSentMessages();
+    sender.join();
+    EXPECT_TRUE(answered);
+    MSG message;
+    ASSERT_TRUE(PeekMessageA(&message, window.hwnd(), kRequest, kRequest, PM_REMOVE));
 }

@@ -6,11 +6,30 @@ AnswerProbe::AnswerProbe(HWND window, DWORD bound_ms, DWORD gap_ms)
     : window_(window),
       bound_ms_(bound_ms),
       gap_ms_(gap_ms),
-      finished_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
-      thread_([this] {
-          Run();
-          SetEvent(finished_);
-      }) {}
+      finished_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+    QueryPerformanceFrequency(&frequency_);
+    QueryPerformanceCounter(&start_);
+    thread_ = std::thread([this] {
+        Run();
+        SetEvent(finished_);
+    });
+}
+
+double AnswerProbe::elapsed_ms() const {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return 1000.0 * static_cast<double>(now.QuadPart - start_.QuadPart) /
+           static_cast<double>(frequency_.QuadPart);
+}
+
+std::vector<std::pair<double, double>> AnswerProbe::slow_answers(double slow_ms) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::pair<double, double>> slow;
+    for (size_t i = 0; i < round_trips_ms_.size(); ++i) {
+        if (round_trips_ms_[i] > slow_ms) slow.emplace_back(sent_at_ms_[i], round_trips_ms_[i]);
+    }
+    return slow;
+}
 
 AnswerProbe::~AnswerProbe() {
     Stop();
@@ -51,9 +70,8 @@ std::vector<double> AnswerProbe::round_trips_ms() const {
 }
 
 void AnswerProbe::Run() {
-    LARGE_INTEGER frequency, start;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&start);
+    const LARGE_INTEGER frequency = frequency_;
+    const LARGE_INTEGER start = start_;
     const auto ms = [&](const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
         return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) /
                static_cast<double>(frequency.QuadPart);
@@ -77,6 +95,7 @@ void AnswerProbe::Run() {
             std::lock_guard<std::mutex> lock(mutex_);
             if (answered) {
                 round_trips_ms_.push_back(ms(before, after));
+                sent_at_ms_.push_back(ms(start, before));
             } else if (IsWindow(window_) && IsWindowVisible(window_)) {
                 misses_at_ms_.push_back(ms(start, before));
             }

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace testsupport {
@@ -29,6 +30,11 @@ public:
     std::vector<double> round_trips_ms() const;
     // When each unanswered message was sent, in milliseconds after the probe began.
     std::vector<double> misses_at_ms() const;
+    // When each answer slower than slow_ms was asked for (after the probe began) and how long it
+    // took, both in milliseconds: to tell which step of a walk keeps the window busy.
+    std::vector<std::pair<double, double>> slow_answers(double slow_ms) const;
+    // Milliseconds since the probe began, on the clock of the figures above.
+    double elapsed_ms() const;
 
 private:
     void Run();
@@ -39,7 +45,10 @@ private:
     std::atomic<bool> stopping_{false};
     HANDLE finished_;  // set when the probing thread is done
     mutable std::mutex mutex_;
+    LARGE_INTEGER frequency_;
+    LARGE_INTEGER start_;
     std::vector<double> round_trips_ms_;
+    std::vector<double> sent_at_ms_;  // of each answered message
     std::vector<double> misses_at_ms_;
     std::thread thread_;
 };

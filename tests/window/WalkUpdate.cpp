@@ -151,6 +151,7 @@ int main(int argc, char** argv) {
         }
         std::printf("page %d, %s; close button %s\n", page, kPageNames[page],
                     IsWindowEnabled(Control(window, IDC_CLOSE)) ? "enabled" : "disabled");
+        if (probe) std::printf("    shown by %.0f ms\n", probe->elapsed_ms());
         // The progress page is worth a picture once the setup has reported some progress.
         if (page == kProgressPage) {
             std::printf("    the setup reports its progress to the page\n");
@@ -206,6 +207,9 @@ int main(int argc, char** argv) {
     std::printf("Norvane ended with exit code %lu\n", *code);
     if (probe) {
         probe->Stop();
+        for (const auto& slow : probe->slow_answers(50.0)) {
+            std::printf("slow answer: asked at %.0f ms, took %.1f ms\n", slow.first, slow.second);
+        }
         if (!WriteAnswers(answers_file, *probe)) {
             std::printf("the answer times could not be written\n");
             return 1;

@@ -17,6 +17,7 @@
 #include "updater/platform/CommandLineText.h"
 #include "updater/platform/DebugTrace.h"
 #include "updater/platform/Launch.h"
+#include "updater/platform/MessageWait.h"
 #include "updater/platform/Shell.h"
 #include "updater/platform/VersionCompare.h"
 
@@ -178,6 +179,10 @@ bool CNorvaneDlg::BuildPages(int count) {
     if (pages_.size() < static_cast<size_t>(built_until_)) return false;
     for (int index = built_until_; index < count && index < kPageCount; ++index) {
         built_until_ = index + 1;
+        // Making a page takes a few tens of milliseconds: messages sent to the window meanwhile
+        // (another program asking whether it answers) are answered between pages. Posted
+        // messages and input stay queued, so nothing asks for a page before it exists.
+        if (index > 0) AnswerSentMessages();
         if (!CreatePage(index, window)) return false;
         CDialog* page = pages[index];
         pages_.push_back(page);
@@ -473,7 +478,12 @@ void CNorvaneDlg::CloseRunningProduct() {
     proctool::CloseProcessesByExactName(MainAppImage().c_str());
 }
 
-void CNorvaneDlg::StartAdvertisement() { complete_page_.RequestAddinAd(); }
+void CNorvaneDlg::StartAdvertisement() {
+    // The step's checks before it (processes, registry, rights) and the browser view it may make
+    // each take a while: whoever asks whether the window answers is answered between them.
+    AnswerSentMessages();
+    complete_page_.RequestAddinAd();
+}
 
 void CNorvaneDlg::ClearNewProjectValues() {
     ::ClearNewProjectValues(product_settings_.product_name);

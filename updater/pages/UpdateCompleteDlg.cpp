@@ -6,6 +6,7 @@
 #include "updater/offers/AdditionalInstall.h"
 #include "updater/pages/EndInstallProgressDlg.h"
 #include "updater/platform/DebugTrace.h"
+#include "updater/platform/MessageWait.h"
 
 namespace {
 constexpr COLORREF kOfferBackground = RGB(0xF5, 0xF5, 0xF5);
@@ -74,7 +75,9 @@ void CUpdateCompleteDlg::NavigateTo(const std::string& address) {
     }
     // Pages of the advertisement server's host stay in the view; nothing else does.
     html_view_.set_home_address(address);
-    if (EnsureView()) html_view_.Navigate(address, form, kAdPostHeaders, kAdNavigateFlags);
+    if (!EnsureView()) return;
+    AnswerSentMessages();
+    html_view_.Navigate(address, form, kAdPostHeaders, kAdNavigateFlags);
 }
 
 void CUpdateCompleteDlg::RequestAddinAd() { NavigateTo(AddinAdAddress()); }

@@ -24,6 +24,12 @@ bool DispatchQueued(WPARAM* quit_code) {
 
 }  // namespace
 
+void AnswerSentMessages() {
+    MSG message;
+    // Peeking for sent messages alone calls their window procedures and removes nothing.
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
 DWORD RemainingMs(DWORD start, DWORD limit_ms, DWORD now) {
     if (limit_ms == INFINITE) return INFINITE;
     const DWORD spent = now - start;  // unsigned: right across the counter's wrap

@@ -18,6 +18,11 @@ enum class WaitEnd {
 // Keyboard messages of a dialog go through its dialog manager, as in its own message loop.
 WaitEnd WaitDispatchingMessages(HANDLE handle, DWORD timeout_ms, bool end_on_quit = false);
 
+// Answers the messages other threads and programs have sent to this thread's windows, and
+// nothing else: posted messages and input stay queued in their order. For a long piece of work
+// on a window's thread that must not let a posted request overtake it, called between its steps.
+void AnswerSentMessages();
+
 // The milliseconds left of a limit of `limit_ms` begun at `start` (GetTickCount, which wraps),
 // 0 once it has passed; INFINITE stays INFINITE.
 DWORD RemainingMs(DWORD start, DWORD limit_ms, DWORD now);
