@@ -29,20 +29,49 @@ constexpr DWORD kFileBlock = 1024 * 1024;
 // The file download's progress callback hears from it at least this often.
 constexpr DWORD kReportMs = 100;
 
-class InternetHandle {
+// The internet client is loaded when the first download or report needs it, not with the
+// program: it and the libraries it brings cost a share of the start-up, and the first page needs
+// none of them. Always from the system folder, never from the program's own.
+class WinInet {
 public:
-    explicit InternetHandle(HINTERNET handle) : handle_(handle) {}
-    ~InternetHandle() {
-        if (handle_) InternetCloseHandle(handle_);
+    static const WinInet& Get() {
+        static const WinInet api;
+        return api;
     }
-    InternetHandle(const InternetHandle&) = delete;
-    InternetHandle& operator=(const InternetHandle&) = delete;
-    HINTERNET get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
+    bool loaded() const { return loaded_; }
+
+    decltype(&::InternetOpenA) OpenA = nullptr;
+    decltype(&::InternetOpenUrlA) OpenUrlA = nullptr;
+    decltype(&::InternetReadFile) ReadFile = nullptr;
+    decltype(&::InternetQueryDataAvailable) QueryDataAvailable = nullptr;
+    decltype(&::InternetCloseHandle) CloseHandle = nullptr;
+    decltype(&::HttpQueryInfoA) QueryInfoA = nullptr;
+    decltype(&::DeleteUrlCacheEntryA) DeleteUrlCacheEntryA = nullptr;
 
 private:
-    HINTERNET handle_;
+    WinInet() {
+        char folder[MAX_PATH] = {};
+        const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH - 13) return;
+        HMODULE module = LoadLibraryA((std::string(folder) + "\\wininet.dll").c_str());
+        if (!module) return;
+        loaded_ = Find(module, "InternetOpenA", &OpenA) && Find(module, "InternetOpenUrlA", &OpenUrlA) &&
+                  Find(module, "InternetReadFile", &ReadFile) &&
+                  Find(module, "InternetQueryDataAvailable", &QueryDataAvailable) &&
+                  Find(module, "InternetCloseHandle", &CloseHandle) &&
+                  Find(module, "HttpQueryInfoA", &QueryInfoA) &&
+                  Find(module, "DeleteUrlCacheEntryA", &DeleteUrlCacheEntryA);
+    }
+    template <typename Fn>
+    static bool Find(HMODULE module, const char* name, Fn* fn) {
+        *fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+        return *fn != nullptr;
+    }
+
+    bool loaded_ = false;
 };
+
+const WinInet& Net() { return WinInet::Get(); }
 
 class CriticalSection {
 public:
@@ -72,7 +101,7 @@ DWORD QueryNumber(HINTERNET request, DWORD what, bool* present) {
     DWORD number = 0;
     DWORD size = sizeof(number);
     DWORD index = 0;
-    *present = HttpQueryInfoA(request, what | HTTP_QUERY_FLAG_NUMBER, &number, &size, &index) !=
+    *present = Net().QueryInfoA(request, what | HTTP_QUERY_FLAG_NUMBER, &number, &size, &index) !=
                FALSE;
     return number;
 }
@@ -136,8 +165,8 @@ private:
     enum class Stage { kConnecting, kReceiving };
 
     ~FileTransfer() {
-        if (request_) InternetCloseHandle(request_);
-        if (root_) InternetCloseHandle(root_);
+        if (request_) Net().CloseHandle(request_);
+        if (root_) Net().CloseHandle(root_);
     }
     FileTransfer(const FileTransfer&) = delete;
     FileTransfer& operator=(const FileTransfer&) = delete;
@@ -201,8 +230,10 @@ bool FileTransfer::RunAndRelease(DWORD* failure_stage, DWORD* failure_error) {
 }
 
 bool FileTransfer::Run(IBindStatusCallback* progress) {
-    root_ = InternetOpenA(is_report() ? nullptr : "Norvane", INTERNET_OPEN_TYPE_PRECONFIG,
-                          nullptr, nullptr, 0);
+    // Without the internet client a transfer fails as one to a dead server.
+    root_ = Net().loaded() ? Net().OpenA(is_report() ? nullptr : "Norvane",
+                                         INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)
+                           : nullptr;
     if (!root_) {
         failure_stage_ = 2;
         failure_error_ = GetLastError();
@@ -267,7 +298,7 @@ bool FileTransfer::Work() {
         if (cancelled_) return false;
         root = root_;
     }
-    HINTERNET request = InternetOpenUrlA(root, url_.c_str(), nullptr, 0, flags_, 0);
+    HINTERNET request = Net().OpenUrlA(root, url_.c_str(), nullptr, 0, flags_, 0);
     const DWORD error = request ? 0 : GetLastError();
     {
         CriticalSection::Lock lock(lock_);
@@ -276,7 +307,7 @@ bool FileTransfer::Work() {
             failure_error_ = error;
         }
         if (cancelled_) {
-            if (request) InternetCloseHandle(request);
+            if (request) Net().CloseHandle(request);
             return false;
         }
         request_ = request;
@@ -303,7 +334,7 @@ bool FileTransfer::Receive(HINTERNET request) {
         // Waits until data have arrived, then takes only those. A count of none, which need
         // not mean the end, is settled by a one-byte read: at the end it reads nothing.
         DWORD available = 0;
-        if (follow_closely_ && !InternetQueryDataAvailable(request, &available, 0, 0)) {
+        if (follow_closely_ && !Net().QueryDataAvailable(request, &available, 0, 0)) {
             return false;
         }
         // Without a callback nobody watches the count, and a given-up transfer is left to
@@ -313,7 +344,7 @@ bool FileTransfer::Receive(HINTERNET request) {
                              : available < kFileBlock ? available
                                                       : kFileBlock;
         DWORD read = 0;
-        if (!InternetReadFile(request, buffer.get(), wanted, &read)) return false;
+        if (!Net().ReadFile(request, buffer.get(), wanted, &read)) return false;
         if (read == 0) return !has_length || received == expected;
         // A body that goes on past the cap (or past its own announced length) is not the file.
         if (received + read > limits_.max_bytes) return false;
@@ -343,7 +374,7 @@ void FileTransfer::Cancel() {
         handle = nullptr;
     }
     // Closed outside the lock: the worker takes the lock between its blocking calls.
-    if (blocking) InternetCloseHandle(blocking);
+    if (blocking) Net().CloseHandle(blocking);
 }
 
 HRESULT FileTransfer::Report(IBindStatusCallback* progress) {
@@ -413,7 +444,7 @@ std::string DownloadToTempFile(const std::string& file_name, const std::string& 
 
 bool DownloadToFile(const std::string& url, const std::string& path,
                     IBindStatusCallback* progress, const DownloadLimits& limits) {
-    DeleteUrlCacheEntryA(url.c_str());
+    if (Net().loaded()) Net().DeleteUrlCacheEntryA(url.c_str());
     return DownloadInto(url, path, progress, limits);
 }
 
@@ -425,7 +456,7 @@ bool DownloadToHeldFile(const std::string& url, const std::string& path,
         Trace("Not fetched (not an http or https address) : %s", url.c_str());
         return false;
     }
-    DeleteUrlCacheEntryA(url.c_str());
+    if (Net().loaded()) Net().DeleteUrlCacheEntryA(url.c_str());
     HANDLE held = CreateFreshFile(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ);
     if (held == INVALID_HANDLE_VALUE) return false;
     if (!Transfer(url, held, kFileFlags, limits, progress)) {
