@@ -17,21 +17,22 @@ for arg in "$@"; do
   esac
 done
 
-if ! command -v i686-w64-mingw32-g++ >/dev/null || ! command -v wine >/dev/null; then
+if ! command -v i686-w64-mingw32-g++ >/dev/null || ! command -v wine >/dev/null ||
+   ! command -v ninja >/dev/null; then
   tools/setup.sh
 fi
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
 configure() {  # dir toolchain tests thread-model
-  local settings="$2 tests=$3 threads=$4 MinSizeRel"
+  local settings="$2 tests=$3 threads=$4 MinSizeRel Ninja"
   # A tree configured with other settings (an older checkout) starts afresh; the test tree
   # inside build/ is left alone when the shipped tree is reconfigured.
   if [ -f "$1/CMakeCache.txt" ] && [ "$(cat "$1/.ostrey-settings" 2>/dev/null)" != "$settings" ]; then
     rm -rf "$1/CMakeCache.txt" "$1/CMakeFiles"
   fi
   if [ ! -f "$1/CMakeCache.txt" ]; then
-    cmake -S "$root" -B "$1" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-$2.cmake" \
+    cmake -G Ninja -S "$root" -B "$1" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-$2.cmake" \
           -DCMAKE_BUILD_TYPE=MinSizeRel -DOSTREY_BUILD_TESTS="$3" -DOSTREY_THREAD_MODEL="$4" >/dev/null
     echo "$settings" >"$1/.ostrey-settings"
   fi
@@ -48,17 +49,23 @@ fi
 arch=$(tools/test-arch.sh)
 # The test tree may use std::thread in test code.
 configure build/test "$arch" ON posix
-targets=all
+targets=()
 if [ "$demo_only" = 1 ]; then
-  targets="Norvane Pallix ko-KR update_walk vendor_server agent_double recorded_program product_setup offer_setup"
+  targets=(--target Norvane Pallix ko-KR update_walk vendor_server agent_double recorded_program
+           product_setup offer_setup)
 fi
-# Both trees under one make that shares its job slots between them, so that the end of one tree
-# (a last unit or link running alone) does not leave a core idle while the other waits its turn.
-make -j "$jobs" --no-print-directory -f - <<MAKE
-.PHONY: both shipped tests
-both: shipped tests
-shipped:
-	+@\$(MAKE) --no-print-directory -C build
-tests:
-	+@\$(MAKE) --no-print-directory -C build/test $targets
-MAKE
+# Both trees at once: the end of each (a last unit or link running alone) leaves a core idle that
+# the other fills. The shipped tree's output goes to a log, shown when it fails.
+shipped_log=build/.build-shipped.log
+cmake --build build -j "$jobs" >"$shipped_log" 2>&1 &
+shipped=$!
+trap 'kill "$shipped" 2>/dev/null || true' EXIT
+status=0
+cmake --build build/test -j "$jobs" "${targets[@]}" || status=$?
+if ! wait "$shipped"; then
+  cat "$shipped_log" >&2
+  echo "build: the shipped tree failed" >&2
+  status=1
+fi
+trap - EXIT
+exit "$status"

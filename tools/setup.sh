@@ -9,7 +9,7 @@ if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi
 PACKAGES=(
   wine wine32:i386 wine64 fonts-wine
   g++-mingw-w64-i686 mingw-w64-i686-dev g++-mingw-w64-x86-64 mingw-w64-x86-64-dev
-  cmake make
+  cmake make ninja-build
   xvfb xauth x11-utils xdotool imagemagick icoutils
   ccache lld
   googletest
