@@ -252,6 +252,23 @@ TEST_F(Downloads, SlowTransferIsReportedThroughoutOnTheCallingThread) {
     EXPECT_GE(between.size(), 5u);
 }
 
+// A watched download reads a fast transfer in blocks larger than what the client holds at a
+// time; when the data stop after a burst, what the burst brought is counted while they wait (all
+// but one block of at most 64 KiB), not only when the next data come.
+TEST_F(Downloads, WatchedDownloadCountsABurstBeforeThePauseAfterIt) {
+    const size_t burst = 600000;
+    const std::string body = Body(2 * burst);
+    server.Serve("/burst.exe", Slow(body, burst, 1500));
+    ProgressRecorder callback(ProgressRecorder::Cancel::kNever);
+    ASSERT_TRUE(DownloadToFile(server.Url("/burst.exe"), temp.File("burst.exe"), &callback));
+    EXPECT_TRUE(ReadTextFile(temp.File("burst.exe")).value_or("") == body);
+    // Reports every 100 ms through the 1.5 s pause: they show the count it waited at.
+    const size_t waited_at = static_cast<size_t>(std::count_if(
+        callback.progress.begin(), callback.progress.end(),
+        [&](ULONG value) { return value + 64 * 1024 >= burst && value <= burst; }));
+    EXPECT_GE(waited_at, 5u);
+}
+
 TEST_F(Downloads, ServerSlowToAnswerIsReportedAsConnecting) {
     Response late;
     late.body = "logo";

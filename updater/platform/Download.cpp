@@ -28,6 +28,10 @@ constexpr DWORD kFileFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE
 constexpr DWORD kFileBlock = 1024 * 1024;
 // The file download's progress callback hears from it at least this often.
 constexpr DWORD kReportMs = 100;
+// A watched download reads what arrives in about this long at its current rate in one call,
+// but never more than kFollowBlock: what a transfer that stops at once leaves uncounted.
+constexpr double kFollowMs = 20.0;
+constexpr DWORD kFollowBlock = 64 * 1024;
 
 // The internet client is loaded when the first download or report needs it, not with the
 // program: it and the libraries it brings cost a share of the start-up, and the first page needs
@@ -330,6 +334,10 @@ bool FileTransfer::Receive(HINTERNET request) {
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[kFileBlock]);
     if (!buffer) return false;
     unsigned long long received = 0;
+    LARGE_INTEGER frequency, last_read;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&last_read);
+    DWORD follow_block = 0;  // what the rate of the last read brings in kFollowMs
     while (!Cancelled()) {
         // Waits until data have arrived, then takes only those. A count of none, which need
         // not mean the end, is settled by a one-byte read: at the end it reads nothing.
@@ -338,13 +346,34 @@ bool FileTransfer::Receive(HINTERNET request) {
             return false;
         }
         // Without a callback nobody watches the count, and a given-up transfer is left to
-        // end by itself, so whole blocks are waited for: fewer, larger calls.
-        const DWORD wanted = !follow_closely_ ? kFileBlock
-                             : available == 0 ? 1
-                             : available < kFileBlock ? available
-                                                      : kFileBlock;
+        // end by itself, so whole blocks are waited for: fewer, larger calls. With one, the
+        // read takes what has arrived, or what the transfer's rate since the last read brings
+        // in kFollowMs if that is more: a fast transfer is read in large blocks, a slow one in
+        // what each piece brings. When the data stop at once, at most one such block of what
+        // came before waits uncounted until they go on.
+        DWORD wanted = kFileBlock;
+        if (follow_closely_) {
+            wanted = available == 0 ? 1 : available;
+            if (available > 0 && follow_block > wanted) {
+                wanted = follow_block < kFollowBlock ? follow_block : kFollowBlock;
+            }
+            if (wanted > kFileBlock) wanted = kFileBlock;
+        }
         DWORD read = 0;
         if (!Net().ReadFile(request, buffer.get(), wanted, &read)) return false;
+        if (follow_closely_ && read > 0) {
+            LARGE_INTEGER now;
+            QueryPerformanceCounter(&now);
+            // Since the last read ended: the wait for data counts, so a slow server's rate
+            // stays low however fast each read then returns.
+            const double ms = 1000.0 * static_cast<double>(now.QuadPart - last_read.QuadPart) /
+                              static_cast<double>(frequency.QuadPart);
+            last_read = now;
+            // The block grows at most fourfold a read, and only as the rate shows.
+            const double brought = ms > 0.0 ? read * (kFollowMs / ms) : read * 4.0;
+            const double limit = static_cast<double>(read) * 4.0;
+            follow_block = static_cast<DWORD>(brought < limit ? brought : limit);
+        }
         if (read == 0) return !has_length || received == expected;
         // A body that goes on past the cap (or past its own announced length) is not the file.
         if (received + read > limits_.max_bytes) return false;
