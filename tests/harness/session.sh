@@ -122,8 +122,16 @@ ENV
 # A session whose RPC service cannot start would cost every COM call of every test a time-out:
 # fail here, once, with the reason.
 # (Into a file: the services it starts keep their output open, which a pipe would wait for.)
-"$wine_bin" net start rpcss >"$dir/rpcss.log" 2>&1 </dev/null || true
-rpcss=$(tr -d '\r' <"$dir/rpcss.log")
+# Right after the server starts, its service manager may not be up yet: that answer is asked
+# again, for a few seconds.
+for _ in 1 2 3 4 5 6 7 8 9 10; do
+  "$wine_bin" net start rpcss >"$dir/rpcss.log" 2>&1 </dev/null || true
+  rpcss=$(tr -d '\r' <"$dir/rpcss.log")
+  case "$rpcss" in
+    *"Could not get handle to service control manager"*) sleep 1 ;;
+    *) break ;;
+  esac
+done
 case "$rpcss" in
   *"already running"*|*"started successfully"*|*"was started"*) ;;
   *) echo "the session's RPC service does not start: $rpcss" >&2
