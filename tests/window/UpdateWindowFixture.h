@@ -161,6 +161,13 @@ protected:
         *window = MainWindow(*pid);
         return *window ? WaitForPage(*window, kDescriptionPage) : nullptr;
     }
+    // The toolbar's option panel on that page (the page in `page`); nullptr without exactly one.
+    HWND OpenOptionPanel(DWORD* pid, HWND* window, HWND* page) {
+        *page = OpenDescription(pid, window);
+        if (!*page) return nullptr;
+        const std::vector<HWND> panels = testsupport::ChildDialogs(*page);
+        return panels.size() == 1 ? panels[0] : nullptr;
+    }
 
     const std::string product;
     testsupport::TempDir root;

@@ -339,11 +339,10 @@ TEST_F(ToolbarUpdate, PanelLeftCheckedAppliesTheAlarmWithoutAsking) {
     AgentHasWritten(info);
     DWORD pid = 0;
     HWND window = nullptr;
-    HWND page = OpenDescription(&pid, &window);
+    HWND page = nullptr;
+    HWND panel = OpenOptionPanel(&pid, &window, &page);
     ASSERT_NE(page, nullptr);
-    auto panels = ChildDialogs(page);
-    ASSERT_EQ(panels.size(), 1u) << "no option panel";
-    HWND panel = panels[0];
+    ASSERT_NE(panel, nullptr) << "no option panel";
     EXPECT_TRUE(IsWindowVisible(panel));
     EXPECT_EQ(Text(panel, IDC_PANEL_CHECK), Module(IDS_OPTION1_TITLE));
     EXPECT_EQ(Text(panel, IDC_PANEL_LINK), Module(IDS_PANEL_LINK));
@@ -376,11 +375,11 @@ TEST_F(ToolbarUpdate, PanelLinkOpensThePageWithTheUsersToken) {
     const std::string browser = RecordWebAddresses();
     DWORD pid = 0;
     HWND window = nullptr;
-    HWND page = OpenDescription(&pid, &window);
+    HWND page = nullptr;
+    HWND panel = OpenOptionPanel(&pid, &window, &page);
     ASSERT_NE(page, nullptr);
-    auto panels = ChildDialogs(page);
-    ASSERT_EQ(panels.size(), 1u) << "no option panel";
-    ASSERT_TRUE(ClickAt(Control(panels[0], IDC_PANEL_LINK), POINT{3, 3}));
+    ASSERT_NE(panel, nullptr) << "no option panel";
+    ASSERT_TRUE(ClickAt(Control(panel, IDC_PANEL_LINK), POINT{3, 3}));
     auto calls = WaitForCalls(browser, 1);
     ASSERT_EQ(calls.size(), 1u) << "the link opened nothing";
     owner.Own(calls[0].pid);
@@ -397,11 +396,11 @@ TEST_F(ToolbarUpdate, ClearedPanelAsksAndAppliesTheAnswer) {
         DeleteRegValue(HKEY_CURRENT_USER, kAlarmKey, "PhishingAlarm2", View::Own);
         DWORD pid = 0;
         HWND window = nullptr;
-        HWND page = OpenDescription(&pid, &window);
+        HWND page = nullptr;
+        HWND panel = OpenOptionPanel(&pid, &window, &page);
         ASSERT_NE(page, nullptr);
-        auto panels = ChildDialogs(page);
-        ASSERT_EQ(panels.size(), 1u);
-        HWND box = Control(panels[0], IDC_PANEL_CHECK);
+        ASSERT_NE(panel, nullptr) << "no option panel";
+        HWND box = Control(panel, IDC_PANEL_CHECK);
         ASSERT_TRUE(Click(box));
         ASSERT_TRUE(WaitUntil([&] { return !IsChecked(box); }, kAppearTimeout));
 
