@@ -551,6 +551,15 @@ private:
     HWND window_;
 };
 
+// However a test that posts a quit message ends, none is left for the next one.
+struct QuitGuard {
+    ~QuitGuard() {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
+    }
+};
+
 }  // namespace
 
 // The downloads that report to nobody (option file, enumeration list, licence, logo, icon,
@@ -639,13 +648,7 @@ TEST_F(Downloads, DownloadsBeyondTheirLimitsFailAndLeaveNoFile) {
 // file, and the quit message is still there for the application's own loop.
 TEST_F(Downloads, QuitDuringADownloadEndsItAndIsKeptForTheLoop) {
     server.Serve("/slow.bin", Slow(Body(40000), 2000, 200));
-    struct QuitGuard {  // however the test ends, no quit message is left for the next one
-        ~QuitGuard() {
-            MSG message;
-            while (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-            }
-        }
-    } guard;
+    QuitGuard guard;
     PostQuitMessage(7);
     EXPECT_FALSE(DownloadToFile(server.Url("/slow.bin"), temp.File("q.bin")));
     EXPECT_FALSE(PathExists(temp.File("q.bin")));
@@ -664,13 +667,7 @@ TEST_F(Downloads, ReportsToASlowServerStillGoOutAndLeaveTheCallingThreadAnswerin
     slow.delay_ms = 2500;
     server.Serve("/log.asp", slow);
     server.Serve("/count.asp", slow);
-    struct QuitGuard {
-        ~QuitGuard() {
-            MSG message;
-            while (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-            }
-        }
-    } guard;
+    QuitGuard guard;
     struct Case {
         const char* name;
         const char* path;

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include "updater/platform/AddressRules.h"
 #include "updater/platform/Download.h"
 
 std::string OwnModulePath() {
@@ -22,8 +21,8 @@ bool FileExists(const std::string& path) {
 }
 
 int HttpGet(const std::string& url) {
-    // WinInet would also open ftp: and file: addresses; a report goes to a web server only.
-    if (!IsFetchableAddress(url)) return kHttpGetFailed;
+    // Only http and https: the report's transfer refuses anything else (WinInet would also
+    // open ftp: and file: addresses).
     unsigned long stage = 0;
     unsigned long error = 0;
     return OpenUnread(url, kReportLimitMs, &stage, &error) ? kHttpGetSent : kHttpGetFailed;
