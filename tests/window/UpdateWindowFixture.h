@@ -161,12 +161,20 @@ protected:
         *window = MainWindow(*pid);
         return *window ? WaitForPage(*window, kDescriptionPage) : nullptr;
     }
-    // The toolbar's option panel on that page (the page in `page`); nullptr without exactly one.
-    HWND OpenOptionPanel(DWORD* pid, HWND* window, HWND* page) {
-        *page = OpenDescription(pid, window);
-        if (!*page) return nullptr;
-        const std::vector<HWND> panels = testsupport::ChildDialogs(*page);
-        return panels.size() == 1 ? panels[0] : nullptr;
+    // The toolbar's option panel on that page; panel is null without exactly one.
+    struct OpenedPanel {
+        DWORD pid = 0;
+        HWND window = nullptr;
+        HWND page = nullptr;
+        HWND panel = nullptr;
+    };
+    OpenedPanel OpenOptionPanel() {
+        OpenedPanel opened;
+        opened.page = OpenDescription(&opened.pid, &opened.window);
+        if (!opened.page) return opened;
+        const std::vector<HWND> panels = testsupport::ChildDialogs(opened.page);
+        if (panels.size() == 1) opened.panel = panels[0];
+        return opened;
     }
 
     const std::string product;

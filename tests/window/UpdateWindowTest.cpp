@@ -337,33 +337,29 @@ TEST_F(ToolbarUpdate, PanelLeftCheckedAppliesTheAlarmWithoutAsking) {
     info.logo_path = root.File("logo.bmp");
     ASSERT_TRUE(WriteTextFile(info.logo_path, LogoBitmap()));
     AgentHasWritten(info);
-    DWORD pid = 0;
-    HWND window = nullptr;
-    HWND page = nullptr;
-    HWND panel = OpenOptionPanel(&pid, &window, &page);
-    ASSERT_NE(page, nullptr);
-    ASSERT_NE(panel, nullptr) << "no option panel";
-    EXPECT_TRUE(IsWindowVisible(panel));
-    EXPECT_EQ(Text(panel, IDC_PANEL_CHECK), Module(IDS_OPTION1_TITLE));
-    EXPECT_EQ(Text(panel, IDC_PANEL_LINK), Module(IDS_PANEL_LINK));
-    EXPECT_EQ(Text(panel, IDC_PANEL_TEXT), Module(IDS_OPTION1_TEXT1));
-    EXPECT_TRUE(IsChecked(Control(panel, IDC_PANEL_CHECK)));
+    const OpenedPanel opened = OpenOptionPanel();
+    ASSERT_NE(opened.panel, nullptr) << "no option panel";
+    EXPECT_TRUE(IsWindowVisible(opened.panel));
+    EXPECT_EQ(Text(opened.panel, IDC_PANEL_CHECK), Module(IDS_OPTION1_TITLE));
+    EXPECT_EQ(Text(opened.panel, IDC_PANEL_LINK), Module(IDS_PANEL_LINK));
+    EXPECT_EQ(Text(opened.panel, IDC_PANEL_TEXT), Module(IDS_OPTION1_TEXT1));
+    EXPECT_TRUE(IsChecked(Control(opened.panel, IDC_PANEL_CHECK)));
     // Below the button, 30 pixels in from either side.
     RECT button, area, client;
-    GetWindowRect(Control(page, IDC_NEXT), &button);
-    GetWindowRect(panel, &area);
-    GetClientRect(page, &client);
-    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&button), 2);
-    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&area), 2);
+    GetWindowRect(Control(opened.page, IDC_NEXT), &button);
+    GetWindowRect(opened.panel, &area);
+    GetClientRect(opened.page, &client);
+    MapWindowPoints(nullptr, opened.page, reinterpret_cast<POINT*>(&button), 2);
+    MapWindowPoints(nullptr, opened.page, reinterpret_cast<POINT*>(&area), 2);
     EXPECT_EQ(area.top, button.bottom + 10);
     EXPECT_EQ(area.left, 30);
     EXPECT_EQ(area.right, client.right - 30);
-    LetItPaint(window);
-    SaveWindowScreenshot(page, "run_page_description_panel.png");
+    LetItPaint(opened.window);
+    SaveWindowScreenshot(opened.page, "run_page_description_panel.png");
 
-    ASSERT_TRUE(Click(Control(page, IDC_NEXT)));
-    EXPECT_NE(WaitForPage(window, kOptionPage), nullptr);
-    EXPECT_FALSE(AnyMessageBox(pid)) << "asked about a box left checked";
+    ASSERT_TRUE(Click(Control(opened.page, IDC_NEXT)));
+    EXPECT_NE(WaitForPage(opened.window, kOptionPage), nullptr);
+    EXPECT_FALSE(AnyMessageBox(opened.pid)) << "asked about a box left checked";
     EXPECT_EQ(Alarm(), std::optional<DWORD>(1u));
 }
 
@@ -373,13 +369,9 @@ TEST_F(ToolbarUpdate, PanelLinkOpensThePageWithTheUsersToken) {
     InstallProduct();
     AgentHasWritten(DefaultInfo());
     const std::string browser = RecordWebAddresses();
-    DWORD pid = 0;
-    HWND window = nullptr;
-    HWND page = nullptr;
-    HWND panel = OpenOptionPanel(&pid, &window, &page);
-    ASSERT_NE(page, nullptr);
-    ASSERT_NE(panel, nullptr) << "no option panel";
-    ASSERT_TRUE(ClickAt(Control(panel, IDC_PANEL_LINK), POINT{3, 3}));
+    const OpenedPanel opened = OpenOptionPanel();
+    ASSERT_NE(opened.panel, nullptr) << "no option panel";
+    ASSERT_TRUE(ClickAt(Control(opened.panel, IDC_PANEL_LINK), POINT{3, 3}));
     auto calls = WaitForCalls(browser, 1);
     ASSERT_EQ(calls.size(), 1u) << "the link opened nothing";
     owner.Own(calls[0].pid);
@@ -394,23 +386,19 @@ TEST_F(ToolbarUpdate, ClearedPanelAsksAndAppliesTheAnswer) {
     for (int answer : {IDNO, IDYES}) {
         SCOPED_TRACE(answer == IDYES ? "Yes" : "No");
         DeleteRegValue(HKEY_CURRENT_USER, kAlarmKey, "PhishingAlarm2", View::Own);
-        DWORD pid = 0;
-        HWND window = nullptr;
-        HWND page = nullptr;
-        HWND panel = OpenOptionPanel(&pid, &window, &page);
-        ASSERT_NE(page, nullptr);
-        ASSERT_NE(panel, nullptr) << "no option panel";
-        HWND box = Control(panel, IDC_PANEL_CHECK);
+        const OpenedPanel opened = OpenOptionPanel();
+        ASSERT_NE(opened.panel, nullptr) << "no option panel";
+        HWND box = Control(opened.panel, IDC_PANEL_CHECK);
         ASSERT_TRUE(Click(box));
         ASSERT_TRUE(WaitUntil([&] { return !IsChecked(box); }, kAppearTimeout));
 
-        ASSERT_TRUE(Click(Control(page, IDC_NEXT)));
-        auto question = WaitForMessageBox(pid, kAppearTimeout);
+        ASSERT_TRUE(Click(Control(opened.page, IDC_NEXT)));
+        auto question = WaitForMessageBox(opened.pid, kAppearTimeout);
         ASSERT_TRUE(question.has_value()) << "a cleared box asked nothing";
         EXPECT_EQ(question->text, Module(IDS_OPTION1_TEXT3));
         EXPECT_EQ(question->caption, Module(IDS_OPTION_QUESTION_CAP));
         ASSERT_TRUE(AnswerMessageBox(*question, answer));
-        EXPECT_NE(WaitForPage(window, kOptionPage), nullptr);
+        EXPECT_NE(WaitForPage(opened.window, kOptionPage), nullptr);
         EXPECT_EQ(Alarm(), std::optional<DWORD>(answer == IDYES ? 1u : 0u));
         owner.EndAll();
     }
