@@ -72,6 +72,30 @@ TEST(ModuleImage, DamagedHeadersAreRefused) {
     EXPECT_TRUE(ModuleImageIsWhole(image));
 }
 
+// Norvane reads only the headers and measures the file: the sections are checked against the
+// size, and headers that were not read count as missing.
+TEST(ModuleImage, HeadersAndTheFileSizeDecide) {
+    const std::string image = SmallImage();
+    struct Case {
+        size_t read;
+        std::uint64_t size;
+        bool whole;
+    };
+    const Case cases[] = {
+        {512, 1024, true},    // the headers alone, the section in the file
+        {1024, 1024, true},   // all of it
+        {512, 5000, true},    // bytes after the last section
+        {512, 1023, false},   // the section runs past the end
+        {512, 511, false},    // more read than the file holds
+        {300, 1024, false},   // the section table was not read
+        {64, 1024, false},    // nor the signature
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ModuleImageIsWhole(image.substr(0, c.read), c.size), c.whole)
+            << c.read << " of " << c.size;
+    }
+}
+
 #ifdef _WIN32
 #include "tests/support/TestSupport.h"
 
@@ -85,9 +109,12 @@ TEST(ModuleImage, ShippedFilesAreWholeAndACutModuleIsNot) {
         EXPECT_TRUE(ModuleImageIsWhole(bytes)) << name;
     }
     const std::string module = ReadTextFile(Join(BinDir(), "ko-KR.dll")).value_or("");
+    const std::string headers = module.substr(0, kModuleHeadersCap);
+    EXPECT_TRUE(ModuleImageIsWhole(headers, module.size()));
     for (size_t part : {2u, 3u, 8u, 100u}) {
-        EXPECT_FALSE(ModuleImageIsWhole(module.substr(0, module.size() - module.size() / part)))
-            << "cut by 1/" << part;
+        const size_t cut = module.size() - module.size() / part;
+        EXPECT_FALSE(ModuleImageIsWhole(module.substr(0, cut))) << "cut by 1/" << part;
+        EXPECT_FALSE(ModuleImageIsWhole(headers.substr(0, cut), cut)) << "cut by 1/" << part;
     }
 }
 #endif

@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <ole2.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -14,13 +16,36 @@
 #include "updater/data/ProductSettings.h"
 #include "updater/platform/BasicHelpers.h"
 #include "updater/platform/DebugTrace.h"
-#include "updater/platform/ExternalFile.h"
 #include "updater/platform/ModuleImage.h"
 
 namespace {
 // A previous holder of the product's mutex (the copy that handed over to an elevated one) gets
 // this long to end.
 constexpr DWORD kMutexWaitMs = 3000;
+
+// The first `limit` bytes of the file (all of it when it is shorter) and the file's size.
+bool ReadFileStart(const std::string& path, std::size_t limit, std::string* start,
+                   std::uint64_t* size) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER length = {};
+    bool read = GetFileSizeEx(file, &length) != FALSE && length.QuadPart >= 0;
+    if (read) {
+        *size = static_cast<std::uint64_t>(length.QuadPart);
+        start->assign(static_cast<std::size_t>(std::min<std::uint64_t>(*size, limit)), '\0');
+        std::size_t got = 0;
+        while (read && got < start->size()) {
+            DWORD chunk = 0;
+            read = ReadFile(file, &(*start)[got], static_cast<DWORD>(start->size() - got), &chunk,
+                            nullptr) != FALSE &&
+                   chunk != 0;
+            got += chunk;
+        }
+    }
+    CloseHandle(file);
+    return read;
+}
 }  // namespace
 
 CNorvaneApp::~CNorvaneApp() {
@@ -134,11 +159,12 @@ bool CNorvaneApp::LoadLanguageModule() {
     const std::string path = LanguageModulePath();
     if (path.empty()) return false;
     // A cut or damaged module is mapped all the same, and the first resource past its end
-    // faults inside the system: such a module counts as missing.
-    std::string image;
-    if (ReadExternalFile(path, ExternalFileMode::Binary, &image, kModuleImageCap) !=
-            ExternalFileResult::Read ||
-        !ModuleImageIsWhole(image)) {
+    // faults inside the system: such a module counts as missing. Its headers tell where its
+    // sections lie, so they and the file's size are enough to know.
+    std::string headers;
+    std::uint64_t size = 0;
+    if (!ReadFileStart(path, kModuleHeadersCap, &headers, &size) ||
+        !ModuleImageIsWhole(headers, size)) {
         return false;
     }
     // Only resources are taken from the module, and Norvane may be elevated: as a data file its

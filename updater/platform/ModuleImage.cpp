@@ -30,18 +30,21 @@ bool Read32(const std::string& bytes, std::size_t at, std::uint32_t* value) {
     return true;
 }
 
-// start + length within the file, without overflow.
-bool Inside(const std::string& bytes, std::uint64_t start, std::uint64_t length) {
-    return start <= bytes.size() && length <= bytes.size() - start;
+// start + length within `size` bytes, without overflow.
+bool Inside(std::uint64_t size, std::uint64_t start, std::uint64_t length) {
+    return start <= size && length <= size - start;
 }
 
 }  // namespace
 
-bool ModuleImageIsWhole(const std::string& bytes) {
+bool ModuleImageIsWhole(const std::string& bytes, std::uint64_t file_size) {
+    // What is read must be in hand; what is only pointed at must be in the file.
+    const std::uint64_t read = bytes.size();
+    if (read > file_size) return false;
     if (bytes.size() < kDosHeaderSize || bytes[0] != 'M' || bytes[1] != 'Z') return false;
     std::uint32_t new_header = 0;
     if (!Read32(bytes, kNewHeaderOffset, &new_header)) return false;
-    if (!Inside(bytes, new_header, kSignatureSize + kFileHeaderSize)) return false;
+    if (!Inside(read, new_header, kSignatureSize + kFileHeaderSize)) return false;
     if (bytes.compare(new_header, kSignatureSize, std::string("PE\0\0", 4)) != 0) return false;
     const std::uint64_t file_header = static_cast<std::uint64_t>(new_header) + kSignatureSize;
     std::uint32_t sections = 0, optional_size = 0;
@@ -50,17 +53,17 @@ bool ModuleImageIsWhole(const std::string& bytes) {
         return false;
     }
     const std::uint64_t optional_header = file_header + kFileHeaderSize;
-    if (optional_size < kSizeOfHeadersOffset + 4 || !Inside(bytes, optional_header, optional_size)) {
+    if (optional_size < kSizeOfHeadersOffset + 4 || !Inside(read, optional_header, optional_size)) {
         return false;
     }
     std::uint32_t headers_size = 0;
     if (!Read32(bytes, static_cast<std::size_t>(optional_header + kSizeOfHeadersOffset),
                 &headers_size) ||
-        !Inside(bytes, 0, headers_size)) {
+        !Inside(file_size, 0, headers_size)) {
         return false;
     }
     const std::uint64_t table = optional_header + optional_size;
-    if (sections == 0 || !Inside(bytes, table, static_cast<std::uint64_t>(sections) * kSectionHeaderSize)) {
+    if (sections == 0 || !Inside(read, table, static_cast<std::uint64_t>(sections) * kSectionHeaderSize)) {
         return false;
     }
     for (std::uint32_t index = 0; index < sections; ++index) {
@@ -68,7 +71,7 @@ bool ModuleImageIsWhole(const std::string& bytes) {
         std::uint32_t raw_size = 0, raw_pointer = 0;
         Read32(bytes, header + kRawSizeOffset, &raw_size);
         Read32(bytes, header + kRawPointerOffset, &raw_pointer);
-        if (raw_size != 0 && !Inside(bytes, raw_pointer, raw_size)) return false;
+        if (raw_size != 0 && !Inside(file_size, raw_pointer, raw_size)) return false;
     }
     return true;
 }
