@@ -32,8 +32,8 @@ constexpr int kToolbarOptionCleaner = 2;
 constexpr UINT_PTR kHandOverTimer = 0x4E48;
 constexpr UINT kHandOverPollMs = 200;
 constexpr DWORD kHandOverPatienceMs = 60000;
-// Posted by the window to itself: make the pages the first one did not need.
-constexpr UINT kMsgBuildPages = WM_USER + 1010;
+// Posted by the window to itself with its first show: finish what the first page did not need.
+constexpr UINT kMsgFirstShown = WM_USER + 1010;
 
 std::string WindowTitle() {
     char title[256];
@@ -56,8 +56,8 @@ CNorvaneDlg::~CNorvaneDlg() {
 }
 
 bool CNorvaneDlg::OnInitDialog() {
-    SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-    SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    // The icons are set once the first page is on the screen (kMsgFirstShown): under some
+    // display systems each one costs a round with the display before anything shows.
     SetWindowTextA(hwnd(), WindowTitle().c_str());
     if (mode_ != BgPrepare) {
         SetPropA(hwnd(), InstanceWindowProperty(product_settings_.product_name).c_str(),
@@ -83,7 +83,7 @@ bool CNorvaneDlg::OnInitDialog() {
     ApplyRoundedOutline();
     PlaceCloseButton();
     // Only what the first page needs comes before the window shows; the other pages follow as
-    // soon as it has been painted (kMsgBuildPages, posted with the first show).
+    // soon as it has been painted (kMsgFirstShown, posted with the first show).
     BuildPages(PagesNeededFirst(mode_));
     return true;
 }
@@ -116,10 +116,8 @@ void CNorvaneDlg::FitToPageArea() {
     GetWindowRect(hwnd(), &window);
     const int frame_width = (window.right - window.left) - client.right;
     const int frame_height = (window.bottom - window.top) - client.bottom;
-    SetWindowPos(hwnd(), nullptr, 0, 0, area.left + page.width + frame_width,
-                 area.top + page.height + frame_height,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    CentreOnWorkArea(hwnd());
+    ResizeCentredOnWorkArea(hwnd(), area.left + page.width + frame_width,
+                            area.top + page.height + frame_height);
 }
 
 void CNorvaneDlg::ApplyRoundedOutline() {
@@ -244,9 +242,11 @@ bool CNorvaneDlg::OnMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& res
         RemovePropA(hwnd(), InstanceWindowProperty(product_settings_.product_name).c_str());
         return false;
     }
-    if (msg == kMsgBuildPages) {
+    if (msg == kMsgFirstShown) {
         // The first page is on the screen before the others are made, whatever else is queued.
         RedrawWindow(hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+        SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
         BuildPages(kPageCount);
         return true;
     }
@@ -330,7 +330,7 @@ void CNorvaneDlg::OnFirstShow() {
     flow_.OnFirstShow();
     // Messages posted from here are handled before any request the first page makes, and
     // before input: no page is asked for before it exists.
-    if (static_cast<int>(pages_.size()) < kPageCount) PostMessageA(hwnd(), kMsgBuildPages, 0, 0);
+    PostMessageA(hwnd(), kMsgFirstShown, 0, 0);
 }
 
 void CNorvaneDlg::ForwardToCurrentPage(UINT command) {

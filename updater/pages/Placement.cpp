@@ -73,6 +73,15 @@ int ScreenDpi() {
 
 void CentreOnWorkArea(HWND window) { MoveCentred(window, WorkAreaOf(window)); }
 
+void ResizeCentredOnWorkArea(HWND window, int width, int height) {
+    if (!window) return;
+    const RECT work = WorkAreaOf(window);
+    const pagelayout::Rect placed =
+        pagelayout::CentredIn(ToLayout(work), pagelayout::Size{width, height}, ToLayout(work));
+    SetWindowPos(window, nullptr, placed.left, placed.top, width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void CentreOnOwner(HWND window, HWND owner) {
     HWND top = owner ? GetAncestor(owner, GA_ROOT) : nullptr;
     RECT on;

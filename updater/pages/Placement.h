@@ -9,6 +9,10 @@ int ScreenDpi();
 // (without the taskbar), never sticking out of it at the top or the left.
 void CentreOnWorkArea(HWND window);
 
+// Gives `window` this outer size and centres it on its monitor's work area, in one move: each
+// move of a window costs a round with the display.
+void ResizeCentredOnWorkArea(HWND window, int width, int height);
+
 // Moves `window` so that it is centred on `owner`'s top-level window, inside the work area.
 void CentreOnOwner(HWND window, HWND owner);
 
