@@ -8,6 +8,7 @@
 
 #include "updater/adview/AdNavigation.h"
 #include "updater/platform/Launch.h"
+#include "updater/platform/LateImports.h"
 
 namespace {
 
@@ -104,12 +105,12 @@ std::string BytesOf(const VARIANT* argument) {
                                                : value->parray;
     if (!array) return "";
     LONG low = 0, high = -1;
-    SafeArrayGetLBound(array, 1, &low);
-    SafeArrayGetUBound(array, 1, &high);
+    late::SafeArrayGetLBound(array, 1, &low);
+    late::SafeArrayGetUBound(array, 1, &high);
     void* data = nullptr;
-    if (high < low || FAILED(SafeArrayAccessData(array, &data))) return "";
+    if (high < low || FAILED(late::SafeArrayAccessData(array, &data))) return "";
     std::string bytes(static_cast<const char*>(data), static_cast<size_t>(high - low + 1));
-    SafeArrayUnaccessData(array);
+    late::SafeArrayUnaccessData(array);
     return bytes;
 }
 
@@ -231,33 +232,33 @@ bool WebUIManager::Navigate(const std::string& url, const std::string& post_data
     MultiByteToWideChar(CP_ACP, 0, headers.c_str(), -1, wide_headers.data(),
                         static_cast<int>(wide_headers.size()));
 
-    BSTR address = SysAllocString(wide_url.data());
+    BSTR address = late::SysAllocString(wide_url.data());
     VARIANT flag_value, target, body, header_value;
-    VariantInit(&flag_value);
-    VariantInit(&target);
-    VariantInit(&body);
-    VariantInit(&header_value);
+    late::VariantInit(&flag_value);
+    late::VariantInit(&target);
+    late::VariantInit(&body);
+    late::VariantInit(&header_value);
     flag_value.vt = VT_I4;
     flag_value.lVal = flags;
     // The form data travels as the bytes of the text, without a terminating NUL.
-    SAFEARRAY* bytes = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(post_data.size()));
+    SAFEARRAY* bytes = late::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(post_data.size()));
     if (bytes) {
         void* data = nullptr;
-        if (SUCCEEDED(SafeArrayAccessData(bytes, &data))) {
+        if (SUCCEEDED(late::SafeArrayAccessData(bytes, &data))) {
             if (!post_data.empty()) memcpy(data, post_data.data(), post_data.size());
-            SafeArrayUnaccessData(bytes);
+            late::SafeArrayUnaccessData(bytes);
         }
         body.vt = VT_ARRAY | VT_UI1;
         body.parray = bytes;
     }
     header_value.vt = VT_BSTR;
-    header_value.bstrVal = SysAllocString(wide_headers.data());
+    header_value.bstrVal = late::SysAllocString(wide_headers.data());
     const HRESULT result = address ? browser_->Navigate(address, &flag_value, &target, &body,
                                                         &header_value)
                                    : E_OUTOFMEMORY;
-    VariantClear(&body);
-    VariantClear(&header_value);
-    SysFreeString(address);
+    late::VariantClear(&body);
+    late::VariantClear(&header_value);
+    late::SysFreeString(address);
     return SUCCEEDED(result);
 }
 
@@ -410,7 +411,7 @@ STDMETHODIMP WebUIManager::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* par
     if (id == DISPID_AMBIENT_DLCONTROL) {
         // Asked by the control of its site, before any document loads.
         if (!result) return E_POINTER;
-        VariantInit(result);
+        late::VariantInit(result);
         result->vt = VT_I4;
         result->lVal = DownloadControlFlags();
         return S_OK;

@@ -12,6 +12,7 @@
 #include "updater/pages/PageMessages.h"
 #include "updater/controls/RectTracker.h"
 #include "updater/controls/TextWrap.h"
+#include "updater/platform/LateImports.h"
 
 namespace {
 
@@ -30,11 +31,18 @@ CExStatic::CExStatic()
       gradient_to(background_color) {
     background_brush_ = CreateSolidBrush(background_color);
     brush_color_ = background_color;
-    gradient_library_ = LoadLibraryA("msimg32.dll");
-    if (gradient_library_) {
-        gradient_fill_ = reinterpret_cast<GradientFillFn>(
-            reinterpret_cast<void*>(GetProcAddress(gradient_library_, "GradientFill")));
+}
+
+CExStatic::GradientFillFn CExStatic::LoadGradientFill() {
+    if (!gradient_looked_up_) {
+        gradient_looked_up_ = true;
+        gradient_library_ = LoadLibraryA("msimg32.dll");
+        if (gradient_library_) {
+            gradient_fill_ = reinterpret_cast<GradientFillFn>(
+                reinterpret_cast<void*>(GetProcAddress(gradient_library_, "GradientFill")));
+        }
     }
+    return gradient_fill_;
 }
 
 CExStatic::~CExStatic() {
@@ -61,7 +69,7 @@ void CExStatic::OnSubclassed() {
         ReplaceFont(description);
     }
     ReadText();
-    DragAcceptFiles(hwnd(), TRUE);
+    late::DragAcceptFiles(hwnd(), TRUE);
     InvalidateRect(hwnd(), nullptr, TRUE);
 }
 
@@ -199,7 +207,8 @@ void CExStatic::DrawBackground(HDC dc, const RECT& rect) {
         FillRect(dc, &rect, BackgroundBrush());
         return;
     }
-    if (!gradient_fill_) return;  // without the library the gradient modes draw nothing
+    const GradientFillFn gradient_fill = LoadGradientFill();
+    if (!gradient_fill) return;  // without the library the gradient modes draw nothing
     TRIVERTEX corners[2] = {};
     corners[0].x = rect.left;
     corners[0].y = rect.top;
@@ -212,7 +221,7 @@ void CExStatic::DrawBackground(HDC dc, const RECT& rect) {
     corners[1].Green = Channel(GetGValue(gradient_to));
     corners[1].Blue = Channel(GetBValue(gradient_to));
     GRADIENT_RECT span = {0, 1};
-    gradient_fill_(dc, corners, 2, &span, 1,
+    gradient_fill(dc, corners, 2, &span, 1,
                    gradient_mode == 1 ? GRADIENT_FILL_RECT_H : GRADIENT_FILL_RECT_V);
 }
 
@@ -269,10 +278,10 @@ void CExStatic::DrawLines(HDC dc, const RECT& rect) {
 
 void CExStatic::OnDropFiles(HDROP drop) {
     if (!drop) return;
-    if (DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
+    if (late::DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
         char path[MAX_PATH] = {};
-        const UINT length = DragQueryFileA(drop, 0, path, sizeof(path));
-        if (length > 0 && length < sizeof(path) && lstrcmpiA(PathFindExtensionA(path), ".bmp") == 0) {
+        const UINT length = late::DragQueryFileA(drop, 0, path, sizeof(path));
+        if (length > 0 && length < sizeof(path) && lstrcmpiA(late::PathFindExtensionA(path), ".bmp") == 0) {
             HBITMAP loaded = static_cast<HBITMAP>(
                 LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
             if (loaded) {
@@ -285,7 +294,7 @@ void CExStatic::OnDropFiles(HDROP drop) {
             }
         }
     }
-    DragFinish(drop);
+    late::DragFinish(drop);
 }
 
 void CExStatic::TrackMove(WPARAM flags, LPARAM point) {

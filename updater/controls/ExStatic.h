@@ -43,6 +43,9 @@ private:
 
     void Draw(const DRAWITEMSTRUCT& item);
     void DrawBackground(HDC dc, const RECT& rect);
+    // The gradient library is loaded by the first gradient drawn, not with every control: most
+    // never draw one, and the first window is made before anything is drawn.
+    GradientFillFn LoadGradientFill();
     void DrawLines(HDC dc, const RECT& rect);
     UINT TextFormat() const;
     void ReadText();
@@ -59,6 +62,7 @@ private:
     COLORREF brush_color_ = 0;
     HMODULE gradient_library_ = nullptr;
     GradientFillFn gradient_fill_ = nullptr;
+    bool gradient_looked_up_ = false;
     int bitmap_mode_ = 0;
     HBITMAP bitmap_ = nullptr;
     BITMAP bitmap_info_ = {};

@@ -10,6 +10,7 @@
 
 #include "updater/framework/WinApp.h"
 #include "updater/controls/GifBlocks.h"
+#include "updater/platform/LateImports.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ IPicture* LoadPicture(HGLOBAL block, DWORD size, bool owned) {
         return nullptr;
     }
     IPicture* picture = nullptr;
-    const HRESULT result = OleLoadPicture(stream, static_cast<LONG>(size), FALSE, IID_IPicture,
+    const HRESULT result = late::OleLoadPicture(stream, static_cast<LONG>(size), FALSE, IID_IPicture,
                                           reinterpret_cast<void**>(&picture));
     stream->Release();
     if (FAILED(result)) return nullptr;

@@ -21,6 +21,7 @@
 #include "updater/platform/SafeFolder.h"
 #include "updater/platform/Shell.h"
 #include "updater/platform/VersionCompare.h"
+#include "updater/platform/LateImports.h"
 
 bool AdditionalInstallInfo::operator==(const AdditionalInstallInfo& o) const {
     return ProductName == o.ProductName && ProductLocalName == o.ProductLocalName &&
@@ -205,7 +206,7 @@ bool StartHidden(const std::string& path, const std::string& parameters, HANDLE*
     info.lpFile = path.c_str();
     info.lpParameters = parameters.c_str();
     info.nShow = SW_HIDE;
-    if (!ShellExecuteExA(&info)) return false;
+    if (!late::ShellExecuteExA(&info)) return false;
     *process = info.hProcess;
     return true;
 }

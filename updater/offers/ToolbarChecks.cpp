@@ -9,6 +9,7 @@
 
 #include "updater/platform/Registry.h"
 #include "updater/platform/BasicHelpers.h"
+#include "updater/platform/LateImports.h"
 
 const char kWendleBandClsid[] = "{38FBE93D-4CA1-4414-AF6A-94920C5BD8DA}";
 const char kWendleHelperClsid[] = "{7F1A79F9-78D1-4186-9F60-EE0B63DF042A}";
@@ -152,7 +153,7 @@ bool IsWendleBandShown() {
 void SwitchWendleOn() {
     for (const char* clsid : {kWendleBandClsid, kWendleHelperClsid}) {
         const std::string settings = std::string(kAddonSettingsKey) + clsid;
-        SHDeleteKeyA(HKEY_CURRENT_USER, settings.c_str());
+        late::SHDeleteKeyA(HKEY_CURRENT_USER, settings.c_str());
     }
     {
         ScopedRegKey wendle;
@@ -188,17 +189,17 @@ void SwitchWendleOn() {
         wchar_t clsid[64] = {};
         MultiByteToWideChar(CP_ACP, 0, kWendleBandClsid, -1, clsid, 64);
         VARIANT band, show, size;
-        VariantInit(&band);
-        VariantInit(&show);
-        VariantInit(&size);
+        late::VariantInit(&band);
+        late::VariantInit(&show);
+        late::VariantInit(&size);
         band.vt = VT_BSTR;
-        band.bstrVal = SysAllocString(clsid);
+        band.bstrVal = late::SysAllocString(clsid);
         show.vt = VT_BOOL;
         show.boolVal = VARIANT_TRUE;
         size.vt = VT_I4;
         size.lVal = 1;
         browser->ShowBrowserBar(&band, &show, &size);
-        VariantClear(&band);
+        late::VariantClear(&band);
         browser->Quit();
         browser->Release();
     }

@@ -11,6 +11,7 @@
 #include "updater/offers/AdditionalOption.h"
 #include "updater/platform/AddressRules.h"
 #include "updater/platform/ExternalFile.h"
+#include "updater/platform/LateImports.h"
 
 CLicenseAgreementDlg::CLicenseAgreementDlg() : CUpdatePage(IDD_LICENSE_PAGE) {}
 
@@ -99,7 +100,7 @@ void CLicenseAgreementDlg::OpenLink(LPARAM notification) {
     info.lpVerb = "open";
     info.lpFile = address.data();
     info.nShow = SW_SHOW;
-    ShellExecuteExA(&info);
+    late::ShellExecuteExA(&info);
 }
 
 void CLicenseAgreementDlg::OnShown() {

@@ -11,6 +11,7 @@
 #include "updater/platform/CommandLineText.h"
 #include "updater/platform/DebugTrace.h"
 #include "updater/platform/MessageWait.h"
+#include "updater/platform/LateImports.h"
 
 namespace {
 
@@ -302,7 +303,7 @@ bool RunProgram(const std::string& path, const std::string& parameters, bool wai
     info.lpFile = path.c_str();
     info.lpParameters = parameters.c_str();
     info.nShow = SW_SHOW;
-    const bool started = ShellExecuteExA(&info) != FALSE;
+    const bool started = late::ShellExecuteExA(&info) != FALSE;
 
     // The application must still end once the program has: a quit message is kept for then.
     if (wait && info.hProcess) WaitDispatchingMessages(info.hProcess, INFINITE);
@@ -328,7 +329,7 @@ int ShellStart(DWORD* process_id, HANDLE* kept, const std::string& path,
     info.lpFile = path.c_str();
     info.lpParameters = parameters.c_str();
     info.nShow = SW_SHOWNORMAL;
-    const BOOL started = ShellExecuteExA(&info);
+    const BOOL started = late::ShellExecuteExA(&info);
     const DWORD error = started ? ERROR_SUCCESS : GetLastError();
     int result = static_cast<int>(reinterpret_cast<INT_PTR>(info.hInstApp));
     if (!started) {
@@ -503,14 +504,14 @@ bool OpenWebPageForUser(const std::string& url) {
         info.lpVerb = "open";
         info.lpFile = url.c_str();
         info.nShow = SW_SHOWNORMAL;
-        return ShellExecuteExA(&info) != FALSE;
+        return late::ShellExecuteExA(&info) != FALSE;
     }
     // The shell would open the page with this process's token; the browser's own command can
     // be started with the user's.
     char command[2048] = {};
     DWORD size = sizeof(command);
-    const char* scheme = StrCmpNIA(url.c_str(), "https://", 8) == 0 ? "https" : "http";
-    if (FAILED(AssocQueryStringA(ASSOCF_NOTRUNCATE, ASSOCSTR_COMMAND, scheme, "open", command,
+    const char* scheme = late::StrCmpNIA(url.c_str(), "https://", 8) == 0 ? "https" : "http";
+    if (FAILED(late::AssocQueryStringA(ASSOCF_NOTRUNCATE, ASSOCSTR_COMMAND, scheme, "open", command,
                                  &size))) {
         TraceNotStarted(url);
         return false;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "updater/platform/BasicHelpers.h"
+#include "updater/platform/LateImports.h"
 
 namespace {
 
@@ -82,14 +83,14 @@ std::string Narrow(const wchar_t* text, int length) {
 // BSTR holder that frees on scope exit.
 class Bstr {
 public:
-    explicit Bstr(const std::wstring& text) : value_(SysAllocString(text.c_str())) {}
+    explicit Bstr(const std::wstring& text) : value_(late::SysAllocString(text.c_str())) {}
     Bstr() = default;
-    ~Bstr() { SysFreeString(value_); }
+    ~Bstr() { late::SysFreeString(value_); }
     Bstr(const Bstr&) = delete;
     Bstr& operator=(const Bstr&) = delete;
     BSTR get() const { return value_; }
     BSTR* receive() {
-        SysFreeString(value_);
+        late::SysFreeString(value_);
         value_ = nullptr;
         return &value_;
     }
@@ -271,9 +272,9 @@ bool StartMenuVerb(const std::string& path, bool pin) {
                                    kIidShellDispatch, reinterpret_cast<void**>(&shell))) &&
         shell) {
         VARIANT location;
-        VariantInit(&location);
+        late::VariantInit(&location);
         location.vt = VT_BSTR;
-        location.bstrVal = SysAllocString(Widen(ParentFolder(path), CP_ACP).c_str());
+        location.bstrVal = late::SysAllocString(Widen(ParentFolder(path), CP_ACP).c_str());
         if (location.bstrVal && SUCCEEDED(shell->NameSpace(location, &folder)) && folder) {
             Bstr name(Widen(FileNameOf(path), CP_ACP));
             if (SUCCEEDED(folder->ParseName(name.get(), &item)) && item &&
@@ -283,7 +284,7 @@ bool StartMenuVerb(const std::string& path, bool pin) {
                 verbs->get_Count(&count);
                 for (long i = 0; i < count; ++i) {
                     VARIANT index;
-                    VariantInit(&index);
+                    late::VariantInit(&index);
                     index.vt = VT_I4;
                     index.lVal = i;
                     FolderItemVerb* verb = nullptr;
@@ -291,14 +292,14 @@ bool StartMenuVerb(const std::string& path, bool pin) {
                     Bstr verb_name;
                     if (SUCCEEDED(verb->get_Name(verb_name.receive())) && verb_name.get()) {
                         const std::string name = Narrow(
-                            verb_name.get(), static_cast<int>(SysStringLen(verb_name.get())));
+                            verb_name.get(), static_cast<int>(late::SysStringLen(verb_name.get())));
                         if (IsStartMenuVerbName(name, pin)) verb->DoIt();
                     }
                     Release(verb);
                 }
             }
         }
-        VariantClear(&location);
+        late::VariantClear(&location);
     }
     Release(verbs);
     Release(item);
@@ -321,7 +322,7 @@ bool PinToStartMenu(const std::string& shortcut) {
 
 bool TaskbarVerb(const std::string& path, bool pin) {
     if (path.empty() || !FileExists(path)) return false;
-    HINSTANCE result = ShellExecuteA(nullptr, pin ? "taskbarpin" : "taskbarunpin", path.c_str(),
+    HINSTANCE result = late::ShellExecuteA(nullptr, pin ? "taskbarpin" : "taskbarunpin", path.c_str(),
                                      nullptr, nullptr, SW_HIDE);
     return reinterpret_cast<INT_PTR>(result) > 32;
 }
