@@ -32,8 +32,8 @@ IPicture* LoadPicture(HGLOBAL block, DWORD size, bool owned) {
         return nullptr;
     }
     IPicture* picture = nullptr;
-    const HRESULT result = late::OleLoadPicture(stream, static_cast<LONG>(size), FALSE, IID_IPicture,
-                                          reinterpret_cast<void**>(&picture));
+    const HRESULT result = late::OleLoadPicture(stream, static_cast<LONG>(size), FALSE,
+                                                IID_IPicture, reinterpret_cast<void**>(&picture));
     stream->Release();
     if (FAILED(result)) return nullptr;
     return picture;

@@ -511,8 +511,8 @@ bool OpenWebPageForUser(const std::string& url) {
     char command[2048] = {};
     DWORD size = sizeof(command);
     const char* scheme = late::StrCmpNIA(url.c_str(), "https://", 8) == 0 ? "https" : "http";
-    if (FAILED(late::AssocQueryStringA(ASSOCF_NOTRUNCATE, ASSOCSTR_COMMAND, scheme, "open", command,
-                                 &size))) {
+    if (FAILED(late::AssocQueryStringA(ASSOCF_NOTRUNCATE, ASSOCSTR_COMMAND, scheme, "open",
+                                       command, &size))) {
         TraceNotStarted(url);
         return false;
     }

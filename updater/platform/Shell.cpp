@@ -322,8 +322,8 @@ bool PinToStartMenu(const std::string& shortcut) {
 
 bool TaskbarVerb(const std::string& path, bool pin) {
     if (path.empty() || !FileExists(path)) return false;
-    HINSTANCE result = late::ShellExecuteA(nullptr, pin ? "taskbarpin" : "taskbarunpin", path.c_str(),
-                                     nullptr, nullptr, SW_HIDE);
+    HINSTANCE result = late::ShellExecuteA(nullptr, pin ? "taskbarpin" : "taskbarunpin",
+                                           path.c_str(), nullptr, nullptr, SW_HIDE);
     return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
