@@ -36,7 +36,7 @@ CExStatic::CExStatic()
 CExStatic::GradientFillFn CExStatic::LoadGradientFill() {
     if (!gradient_looked_up_) {
         gradient_looked_up_ = true;
-        gradient_library_ = LoadLibraryA("msimg32.dll");
+        gradient_library_ = late::LoadSystemLibrary("msimg32.dll");
         if (gradient_library_) {
             gradient_fill_ = reinterpret_cast<GradientFillFn>(
                 reinterpret_cast<void*>(GetProcAddress(gradient_library_, "GradientFill")));
@@ -222,7 +222,7 @@ void CExStatic::DrawBackground(HDC dc, const RECT& rect) {
     corners[1].Blue = Channel(GetBValue(gradient_to));
     GRADIENT_RECT span = {0, 1};
     gradient_fill(dc, corners, 2, &span, 1,
-                   gradient_mode == 1 ? GRADIENT_FILL_RECT_H : GRADIENT_FILL_RECT_V);
+                  gradient_mode == 1 ? GRADIENT_FILL_RECT_H : GRADIENT_FILL_RECT_V);
 }
 
 UINT CExStatic::TextFormat() const {
@@ -281,7 +281,8 @@ void CExStatic::OnDropFiles(HDROP drop) {
     if (late::DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
         char path[MAX_PATH] = {};
         const UINT length = late::DragQueryFileA(drop, 0, path, sizeof(path));
-        if (length > 0 && length < sizeof(path) && lstrcmpiA(late::PathFindExtensionA(path), ".bmp") == 0) {
+        if (length > 0 && length < sizeof(path) &&
+            lstrcmpiA(late::PathFindExtensionA(path), ".bmp") == 0) {
             HBITMAP loaded = static_cast<HBITMAP>(
                 LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
             if (loaded) {

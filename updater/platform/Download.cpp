@@ -11,6 +11,7 @@
 #include "common/ScopedHandle.h"
 #include "updater/platform/AddressRules.h"
 #include "updater/platform/DebugTrace.h"
+#include "updater/platform/LateImports.h"
 #include "updater/platform/MessageWait.h"
 #include "updater/platform/SafeFolder.h"
 #include "updater/platform/Shell.h"
@@ -54,10 +55,7 @@ public:
 
 private:
     WinInet() {
-        char folder[MAX_PATH] = {};
-        const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
-        if (length == 0 || length >= MAX_PATH - 13) return;
-        HMODULE module = LoadLibraryA((std::string(folder) + "\\wininet.dll").c_str());
+        HMODULE module = late::LoadSystemLibrary("wininet.dll");
         if (!module) return;
         loaded_ = Find(module, "InternetOpenA", &OpenA) && Find(module, "InternetOpenUrlA", &OpenUrlA) &&
                   Find(module, "InternetReadFile", &ReadFile) &&

@@ -1,21 +1,18 @@
 #include "updater/platform/LateImports.h"
 
+#include <cstring>
 #include <string>
 
 namespace {
 
 enum Library { kShell, kShellUtilities, kAutomation, kLibraryCount };
 
-// Loaded once from the system folder by full path (the program may run elevated from a folder
-// others can write to) and kept for the life of the process.
+// Loaded once and kept for the life of the process.
 HMODULE SystemLibrary(Library which) {
     static HMODULE volatile modules[kLibraryCount] = {};
     static const char* const names[kLibraryCount] = {"shell32.dll", "shlwapi.dll", "oleaut32.dll"};
     if (HMODULE known = modules[which]) return known;
-    char folder[MAX_PATH] = {};
-    const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH - 16) return nullptr;
-    HMODULE module = LoadLibraryA((std::string(folder) + "\\" + names[which]).c_str());
+    HMODULE module = late::LoadSystemLibrary(names[which]);
     // Two threads may load it at once: the system counts references, so the second load is
     // simply given back.
     if (module && InterlockedCompareExchangePointer(
@@ -40,6 +37,13 @@ Fn Find(Library which, const char* name) {
     static const auto function = Find<decltype(&::name)>(library, #name)
 
 namespace late {
+
+HMODULE LoadSystemLibrary(const char* file_name) {
+    char folder[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return nullptr;
+    return LoadLibraryA((std::string(folder) + "\\" + file_name).c_str());
+}
 
 BOOL ShellExecuteExA(SHELLEXECUTEINFOA* info) {
     LATE_FUNCTION(kShell, ShellExecuteExA);
@@ -73,12 +77,9 @@ void DragFinish(HDROP drop) {
 int StrCmpNIA(LPCSTR first, LPCSTR second, int count) {
     LATE_FUNCTION(kShellUtilities, StrCmpNIA);
     if (function) return function(first, second, count);
-    // The comparison is never left undecided: the system's own case-blind comparison of the
-    // first `count` characters answers the same for the ASCII prefixes it is asked about.
-    const int result = CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, first,
-                                      lstrlenA(first) < count ? -1 : count, second,
-                                      lstrlenA(second) < count ? -1 : count);
-    return result == 0 ? 1 : result - CSTR_EQUAL;
+    // The comparison is never left undecided: the runtime's case-blind one answers the same for
+    // the ASCII prefixes it is asked about.
+    return _strnicmp(first, second, count);
 }
 
 HRESULT AssocQueryStringA(ASSOCF flags, ASSOCSTR what, LPCSTR association, LPCSTR extra,

@@ -15,6 +15,11 @@
 
 namespace late {
 
+// Loads a library of the system folder by its full path, never one found elsewhere on the search
+// path (the program may run elevated from a folder others can write to); null when it is not
+// there. Each call counts a reference, as LoadLibrary does.
+HMODULE LoadSystemLibrary(const char* file_name);
+
 BOOL ShellExecuteExA(SHELLEXECUTEINFOA* info);
 HINSTANCE ShellExecuteA(HWND window, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR folder,
                         INT show);
